@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The settings file's format, worked on as bytes in memory.
+//
+// Hand-written on purpose: no well-kept library keeps these matching rules
+// (names equal without regard to ASCII case, the first section and the first
+// key of a name win, one pair of enclosing quotes dropped, values cut at 2047
+// bytes) together with a write that leaves every other byte of the file as it
+// was. Lines end with LF or CRLF; a UTF-8 byte-order mark at the start is
+// skipped; lines before the first section and lines without "=" are ignored;
+// a section header without "]" names the rest of its line.
+
+namespace velmora {
+
+// Values are cut to this many bytes, as a reader with a 2048-byte buffer sees them.
+inline constexpr std::size_t kMaxValueBytes = 2047;
+
+// The value of `key` in the first section named `section`: the text after the
+// first "=", blanks around it removed, one pair of matching enclosing quotes
+// (single or double) dropped, cut to kMaxValueBytes. Nothing when the section
+// or the key is missing.
+std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
+                                        std::string_view key);
+
+// `content` with the value of `key` in `section` set to `value`. Only that
+// value changes: the key's spelling, the blanks before the value, comments,
+// other lines, line endings and a byte-order mark stay. A missing key is added
+// after the last non-blank line of its section, a missing section is added at
+// the end. New lines end the way the file's first line does (LF otherwise).
+// `section`, `key` and `value` must not contain line breaks.
+std::string SetIniValue(std::string_view content, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+}  // namespace velmora
