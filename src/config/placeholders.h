@@ -17,7 +17,8 @@ namespace velmora {
 // Returns nothing when the passes would never stop changing the text (a value
 // that contains its own placeholder among other text, a source path whose name
 // contains %SourceFile%); ExpansionNeverEndsMessage gives the line to show.
-std::optional<std::string> ExpandPlaceholders(const Settings& settings, std::string_view templateText,
+std::optional<std::string> ExpandPlaceholders(const Settings& settings,
+                                              std::string_view templateText,
                                               std::string_view source,
                                               std::string_view destination);
 
