@@ -101,13 +101,6 @@ TEST(RunCaptured, shows_output_written_just_before_the_child_exits) {
   EXPECT_EQ(events.waitsThatRanOut, 0);
 }
 
-TEST(RunCaptured, lets_pending_events_run_while_it_waits) {
-  RecordingSink output;
-  WatchfulEvents events;
-  RunCaptured(Helper("write_bytes"), "x", output, events);
-  EXPECT_GE(events.processed, 1);
-}
-
 TEST(RunCaptured, does_not_show_standard_error) {
   RecordingSink output;
   WatchfulEvents events;
