@@ -175,8 +175,9 @@ void StartDetached(const std::string& program, const std::vector<std::string>& a
   const pid_t middle = ::fork();
   if (middle == 0) {
     // The middle process leaves at once; its child, orphaned, is adopted by
-    // init and never waited for by us.
-    if (::fork() == 0) {
+    // init and never waited for by us. _Fork runs no fork handlers, whose
+    // locks another thread of ours may have held when we forked.
+    if (::_Fork() == 0) {
       ExecDetached(program.c_str(), argv.data());
     }
     ::_exit(0);
