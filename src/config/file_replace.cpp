@@ -9,7 +9,7 @@
 #include <climits>
 #include <optional>
 
-#include "config/file_descriptor.h"
+#include "config/unique_fd.h"
 
 namespace velmora {
 namespace {
@@ -62,8 +62,8 @@ bool FolderRefusesNewFiles(const std::string& directory) {
 }
 
 void SyncDirectory(const std::string& directory) {
-  FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.valid()) ::fsync(fd.get());
+  UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.IsOpen()) ::fsync(fd.Get());
 }
 
 enum class NewFileOutcome { kReplaced, kNotCreated, kFailed };
@@ -71,15 +71,15 @@ enum class NewFileOutcome { kReplaced, kNotCreated, kFailed };
 NewFileOutcome ReplaceThroughNewFile(const std::string& path, std::string_view contents,
                                      const std::optional<struct stat>& old) {
   std::string temporary = TemporaryPathBeside(path);
-  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd.valid()) return NewFileOutcome::kNotCreated;
+  UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd.IsOpen()) return NewFileOutcome::kNotCreated;
   bool written = true;
   if (old) {
-    written = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
+    written = ::fchmod(fd.Get(), old->st_mode & 07777) == 0;
     // Only root can give the file back to its owner; anyone else owns it already.
-    if (::geteuid() == 0) (void)::fchown(fd.get(), old->st_uid, old->st_gid);
+    if (::geteuid() == 0) (void)::fchown(fd.Get(), old->st_uid, old->st_gid);
   }
-  written = written && WriteAll(fd.get(), contents, 0) && ::fsync(fd.get()) == 0;
+  written = written && WriteAll(fd.Get(), contents, 0) && ::fsync(fd.Get()) == 0;
   written = fd.Close() && written;
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
@@ -92,11 +92,11 @@ NewFileOutcome ReplaceThroughNewFile(const std::string& path, std::string_view c
 // The last resort where the folder takes no new file: write over the old bytes,
 // then cut what is left of them.
 bool RewriteInPlace(const std::string& path, std::string_view contents) {
-  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!fd.valid()) return false;
-  bool written = WriteAll(fd.get(), contents, 0) &&
-                 ::ftruncate(fd.get(), static_cast<off_t>(contents.size())) == 0 &&
-                 ::fsync(fd.get()) == 0;
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!fd.IsOpen()) return false;
+  bool written = WriteAll(fd.Get(), contents, 0) &&
+                 ::ftruncate(fd.Get(), static_cast<off_t>(contents.size())) == 0 &&
+                 ::fsync(fd.Get()) == 0;
   return fd.Close() && written;
 }
 
@@ -111,14 +111,14 @@ std::string TemporaryPathBeside(const std::string& path) {
 }
 
 FileContents ReadWholeFile(const std::string& path) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.IsOpen()) {
     return {errno == ENOENT || errno == ENOTDIR ? FileState::kMissing : FileState::kUnreadable, {}};
   }
   FileContents result{FileState::kRead, {}};
   char buffer[65536];
   for (;;) {
-    ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+    ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
     if (count == 0) return result;
     if (count < 0) {
       if (errno == EINTR) continue;

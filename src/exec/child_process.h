@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "exec/unique_fd.h"
+#include "config/unique_fd.h"
 
 namespace velmora {
 

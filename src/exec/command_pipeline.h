@@ -11,18 +11,18 @@ namespace velmora {
 
 // How a run ended, for callers that need more than its result.
 enum class RunEnding {
-  kToolRan,            // a captured run of the tool; see RunReport::tool
-  kShellOpened,        // a "normal" command handed to ShellOpen
-  kSourceMissing,      // the source check failed
-  kCancelled,          // the save prompt was cancelled
-  kCopyFailed,         // copying the source to the destination failed
-  kExpansionNeverEnds, // a template's placeholders never stopped expanding
+  kToolRan,             // a captured run of the tool; see RunReport::tool
+  kShellOpened,         // a "normal" command handed to ShellOpen
+  kSourceMissing,       // the source check failed
+  kCancelled,           // the save prompt was cancelled
+  kCopyFailed,          // copying the source to the destination failed
+  kExpansionNeverEnds,  // a template's placeholders never stopped expanding
 };
 
 struct RunReport {
   std::string result;  // what RunSection returns
   RunEnding ending = RunEnding::kToolRan;
-  RunOutcome tool;     // meaningful for kToolRan
+  RunOutcome tool;  // meaningful for kToolRan
 };
 
 // Runs one section of the settings file from start to end: signer switch,

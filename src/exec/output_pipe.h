@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <span>
 
-#include "exec/unique_fd.h"
+#include "config/unique_fd.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 namespace velmora {
 
 // Owns one file descriptor and closes it when it goes, so no path out of a run
-// can leave a descriptor open. -1 means "none".
+// or a file operation can leave a descriptor open. -1 means "none".
 class UniqueFd {
  public:
   UniqueFd() = default;
@@ -23,6 +23,13 @@ class UniqueFd {
 
   int Get() const { return fd_; }
   bool IsOpen() const { return fd_ >= 0; }
+
+  // Closes now; false when closing reported an error (a delayed write error).
+  bool Close() {
+    if (fd_ < 0) return true;
+    int result = ::close(std::exchange(fd_, -1));
+    return result == 0;
+  }
 
   // Closes the descriptor held, if any, and takes `fd` instead.
   void Reset(int fd = -1) {
