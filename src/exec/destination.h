@@ -9,10 +9,10 @@ namespace velmora {
 
 // What the save prompt shows for one run.
 struct SavePrompt {
-  std::string FileName;    // the proposed name, without a directory
-  std::string Filter;      // "description|pattern|description|pattern…"
-  std::string DefaultExt;  // with its leading "." (".apk"), or empty
-  std::string Title;
+  std::string FileName = {};    // the proposed name, without a directory
+  std::string Filter = {};      // "description|pattern|description|pattern…"
+  std::string DefaultExt = {};  // with its leading "." (".apk"), or empty
+  std::string Title = {};
   bool FolderMode = false;  // the result is a directory to be produced
 };
 
