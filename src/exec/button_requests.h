@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string_view>
+
+#include <optional>
+
+#include "config/settings.h"
+#include "exec/command_pipeline.h"
+#include "exec/run_request.h"
+#include "exec/window_operations.h"
+
+namespace velmora {
+
+// The request a command button makes for `section`: the button's destination
+// tag and extension (for UserDefine1 … UserDefine13 the section's DestFileName
+// and DestFileExt, read now), an empty source and destination, the output
+// cleared and copying allowed. A section no button runs gets no tag and no
+// extension.
+RunRequest ButtonRequestFor(std::string_view section, const Settings& settings);
+
+struct RebuildThenSignReport {
+  RunReport rebuild;
+  std::optional<RunReport> signing;  // nothing when the rebuild stopped early
+};
+
+// The rebuild-and-sign button: rebuilds into NAME_mod_signed.apk (the save
+// prompt asks where), then, when that produced a destination, appends an empty
+// line and signs the rebuilt package in place, without a prompt or a copy.
+RebuildThenSignReport RebuildThenSign(const Settings& settings, WindowOperations& window);
+
+}  // namespace velmora

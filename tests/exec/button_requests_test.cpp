@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "exec/button_requests.h"
+#include "exec/recording_window.h"
+#include "support/recording_tool.h"
+#include "support/temp_dir.h"
+
+namespace velmora {
+namespace {
+
+using testing::RecordedArguments;
+using testing::RecordingWindow;
+using testing::TempDir;
+using testing::WriteRecordingTool;
+using Lines = std::vector<std::string>;
+
+TEST(ButtonRequestFor, GivesEachButtonItsTagAndExtension) {
+  TempDir dir;
+  dir.Write("Velmora.ini", "[UserDefine7]\nDestFileName=aligned\nDestFileExt=.apk\n");
+  Settings settings(dir.path());
+  struct {
+    const char* section;
+    const char* tag;
+    const char* extension;
+  } rows[] = {{"Decompile", "", ""},
+              {"Compile", "mod", "apk"},
+              {"Signer", "signed", "apk"},
+              {"ZipAlign", "zipalign", "apk"},
+              {"dex2jar", "", "jar"},
+              {"jar2dex", "", "dex"},
+              {"smali2dex", "mod", "dex"},
+              {"odex2smali", "", ""},
+              {"UserDefine7", "aligned", ".apk"},
+              {"UserDefine8", "", ""},
+              {"Unknown", "", ""}};
+  for (const auto& row : rows) {
+    RunRequest request = ButtonRequestFor(row.section, settings);
+    EXPECT_EQ(request.Section, row.section);
+    EXPECT_EQ(request.Tag, row.tag) << row.section;
+    EXPECT_EQ(request.Extension, row.extension) << row.section;
+    EXPECT_TRUE(request.Source.empty() && request.Destination.empty());
+    EXPECT_TRUE(request.ClearOutput && request.AllowCopy);
+  }
+}
+
+class RebuildThenSignChain : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir.Write("Velmora.ini",
+              "[Compile]\nComments=回编译\nSourceFileType=directory\nCommand=" + builder +
+                  "\nCommandLine=-o \"%DestFile%\"\n[Signer]\nComments=签名\n"
+                  "CopyFile=true\nCommand=" +
+                  signer + "\nCommandLine=--in \"%SourceFile%\" \"%DestFile%\"\n");
+    window.pathField = dir / "app";
+    std::filesystem::create_directory(dir / "app");
+  }
+
+  TempDir dir;
+  std::string builder = WriteRecordingTool(dir, "builder", "echo package > \"$2\"; echo built; exit 1");
+  std::string signer = WriteRecordingTool(dir, "signer", "echo signed");
+  RecordingWindow window;
+};
+
+TEST_F(RebuildThenSignChain, RunsNothingFurtherWhenThePromptIsCancelled) {
+  RebuildThenSignReport report = RebuildThenSign(Settings(dir.path()), window);
+
+  EXPECT_FALSE(report.signing.has_value());
+  EXPECT_EQ(window.calls, (Lines{"page", "clear", "ask"}));
+  EXPECT_EQ(window.prompts.at(0).FileName, "app_mod_signed.apk");
+}
+
+TEST_F(RebuildThenSignChain, SignsTheRebuiltPackageInPlaceEvenAfterAFailedRebuild) {
+  std::string built = dir / "app_mod_signed.apk";
+  window.answer = built;
+
+  RebuildThenSignReport report = RebuildThenSign(Settings(dir.path()), window);
+
+  ASSERT_TRUE(report.signing.has_value());
+  EXPECT_EQ(report.signing->result, built);
+  EXPECT_EQ(RecordedArguments(signer), (Lines{"--in", built, built}));
+  EXPECT_EQ(window.calls,
+            (Lines{"page", "clear", "ask", "------回编译 开始------", "built",
+                   "------回编译 结束------用时：0秒------", "", "page", "------签名 开始------",
+                   "signed", "------签名 结束------用时：0秒------"}));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace velmora::testing {
+
+// A program started by a test with its standard output and error on pipes.
+class ChildProgram {
+ public:
+  explicit ChildProgram(const std::vector<std::string>& argv) {
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe2 failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    int error = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+    if (error != 0) throw std::runtime_error("cannot start " + argv[0]);
+  }
+  ChildProgram(const ChildProgram&) = delete;
+  ChildProgram& operator=(const ChildProgram&) = delete;
+  ~ChildProgram() {
+    if (pid_ > 0) Wait();
+    ::close(out_);
+    ::close(err_);
+  }
+
+  // Reads standard output up to and including the next line feed (blocking).
+  std::string ReadOutputLine() {
+    std::string line;
+    char c;
+    while (::read(out_, &c, 1) == 1) {
+      if (c == '\n') return line;
+      line.push_back(c);
+    }
+    return line;
+  }
+
+  // Reads both pipes to their end and reaps the program.
+  void Wait() {
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    std::string* sinks[2] = {&out, &err};
+    int open = 2;
+    while (open > 0) {
+      if (::poll(fds, 2, -1) < 0) continue;
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+        char buffer[4096];
+        ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (count > 0) {
+          sinks[i]->append(buffer, static_cast<std::size_t>(count));
+        } else {
+          fds[i].fd = -1;
+          --open;
+        }
+      }
+    }
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    pid_ = -1;
+  }
+
+  std::string out;  // what was read by Wait (after any ReadOutputLine)
+  std::string err;
+  int exitStatus = -1;
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+};
+
+}  // namespace velmora::testing
