@@ -1,0 +1,74 @@
+#pragma once
+
+#include <string_view>
+
+namespace velmora {
+
+inline constexpr std::string_view kVelmoraRunHelp = R"(NAME
+    velmora-run - run Velmora's configured commands from a terminal
+
+SYNOPSIS
+    velmora-run [--ini FILE] [--signer 0|1|2] [--output DEST] [--force] SECTION [SOURCE...]
+    velmora-run [--ini FILE] [--signer 0|1|2] [--output DEST] [--force] --build-sign SOURCE...
+    velmora-run [--ini FILE] --list
+    velmora-run --help
+
+DESCRIPTION
+    Runs one command section of Velmora's settings file exactly as the window's
+    button for it does: the source is checked, the destination is proposed, the
+    source is copied when the section says so, the templates are expanded and
+    the tool is started. Its output is written to standard output line by line
+    as the tool produces it, between the same start and end banners.
+
+    With several SOURCE arguments the section runs once for each, in order.
+    A section that needs no source runs once when none is given.
+
+    The destination is the name Velmora proposes, placed beside the source
+    (velmora-run Decompile app.apk decodes into app/ next to app.apk), or DEST.
+    An existing destination is never replaced unless --force is given.
+
+OPTIONS
+    --ini FILE
+        Use FILE as the settings file instead of Velmora.ini beside the program.
+        %CurrentDir% stays the program's directory.
+
+    --signer 0|1|2
+        The signer type for this run: 0 signs with section Signer, 1 with
+        section Signer_JDK, 2 with Signer_JDK and its CommandLine_1 (a time
+        stamp). Default: SignerType of section General. Never written back.
+
+    -o, --output DEST
+        The destination, instead of the proposed one. Only with one source.
+
+    -f, --force
+        Replace an existing destination.
+
+    --build-sign
+        Rebuild each SOURCE folder (section Compile, destination NAME_mod_signed.apk)
+        and sign the result in place (section Signer), as the rebuild-and-sign
+        button does.
+
+    --list
+        List the command sections of the settings file with their comments;
+        enabled user-defined sections are marked.
+
+    -h, --help
+        Show this text.
+
+EXIT STATUS
+    0   every run started its tool and every tool exited with status 0
+    1   a tool exited with another status, was ended by a signal, or could not
+        be started
+    2   a usage error, a missing settings file, a source that does not exist, a
+        refused destination, or a failed copy; the message is on standard error
+
+FILES
+    Velmora.ini beside the executable: the command sections and their templates.
+
+EXAMPLES
+    velmora-run Decompile app.apk other.apk
+    velmora-run --signer 1 --output signed.apk Signer app.apk
+    velmora-run --build-sign app/
+)";
+
+}  // namespace velmora

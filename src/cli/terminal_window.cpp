@@ -1,0 +1,59 @@
+#include "cli/terminal_window.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace velmora {
+namespace {
+
+void WriteLine(std::FILE* stream, std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fputc('\n', stream);
+  // A pipe or a terminal sees each line as the tool produces it.
+  std::fflush(stream);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+TerminalWindow::TerminalWindow(int signerType, std::optional<std::string> output, bool force)
+    : signerType_(signerType), output_(std::move(output)), force_(force) {}
+
+void TerminalWindow::BeginSource(std::string source) {
+  source_ = std::move(source);
+  bannerSeen_ = false;
+  refused_ = false;
+}
+
+void TerminalWindow::AppendLine(std::string_view line) {
+  if (line.starts_with("------")) bannerSeen_ = true;
+  WriteLine(bannerSeen_ ? stdout : stderr, line);
+}
+
+std::string TerminalWindow::ProposedBesideSource(const std::string& fileName) const {
+  std::size_t slash = source_.rfind('/');
+  return slash == std::string::npos ? fileName : source_.substr(0, slash + 1) + fileName;
+}
+
+std::optional<std::string> TerminalWindow::AskDestination(const SavePrompt& prompt) {
+  if (!output_ && prompt.FileName.empty()) {
+    WriteLine(stderr, "velmora-run: no destination name can be made from \"" + source_ +
+                          "\"; give one with --output");
+    refused_ = true;
+    return std::nullopt;
+  }
+  std::string destination = output_ ? *output_ : ProposedBesideSource(prompt.FileName);
+  if (Exists(destination) && !force_) {
+    WriteLine(stderr, "velmora-run: " + destination + " already exists; use --force to replace it");
+    refused_ = true;
+    return std::nullopt;
+  }
+  return destination;
+}
+
+}  // namespace velmora

@@ -1,0 +1,137 @@
+#include "cli/velmora_run.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/command_line_options.h"
+#include "cli/help_text.h"
+#include "cli/terminal_window.h"
+#include "config/file_replace.h"
+#include "config/ini_text.h"
+#include "config/settings.h"
+#include "config/signer_type.h"
+#include "config/text.h"
+#include "exec/button_requests.h"
+#include "exec/command_pipeline.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: velmora-run [--ini FILE] [--signer 0|1|2] [--output DEST] [--force] SECTION "
+    "[SOURCE...]\n"
+    "       velmora-run [options] --build-sign SOURCE...\n"
+    "       velmora-run [--ini FILE] --list\n"
+    "       velmora-run --help\n";
+
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  return kRunRefused;
+}
+
+int StatusOf(const RunReport& report, const TerminalWindow& window) {
+  switch (report.ending) {
+    case RunEnding::kToolRan: {
+      int status = report.tool.waitStatus;
+      bool succeeded = report.tool.started && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      return succeeded ? kAllToolsSucceeded : kToolFailed;
+    }
+    case RunEnding::kShellOpened:
+      return kAllToolsSucceeded;
+    case RunEnding::kCancelled:
+      // Only a refused destination cancels the prompt here.
+      return window.RefusedDestination() ? kRunRefused : kAllToolsSucceeded;
+    case RunEnding::kSourceMissing:
+    case RunEnding::kCopyFailed:
+    case RunEnding::kExpansionNeverEnds:
+      return kRunRefused;
+  }
+  return kRunRefused;
+}
+
+int BuildAndSign(const Settings& settings, TerminalWindow& window) {
+  RebuildThenSignReport report = RebuildThenSign(settings, window);
+  int status = StatusOf(report.rebuild, window);
+  if (report.signing) status = std::max(status, StatusOf(*report.signing, window));
+  return status;
+}
+
+int RunForEachSource(const CommandLineOptions& options, const Settings& settings,
+                     TerminalWindow& window) {
+  std::vector<std::string> sources = options.sources;
+  if (sources.empty()) sources.emplace_back();
+  int status = kAllToolsSucceeded;
+  for (const std::string& source : sources) {
+    window.BeginSource(source);
+    if (options.mode == CommandLineOptions::Mode::kBuildSign) {
+      status = std::max(status, BuildAndSign(settings, window));
+      continue;
+    }
+    RunRequest request = ButtonRequestFor(options.section, settings);
+    status = std::max(status, StatusOf(RunSectionReport(request, settings, window), window));
+  }
+  return status;
+}
+
+bool IsCommandSection(std::string_view name) {
+  return !EqualsIgnoringAsciiCase(name, "General") &&
+         !EqualsIgnoringAsciiCase(name, "KeystoreFile");
+}
+
+int ListSections(const Settings& settings) {
+  FileContents file = ReadWholeFile(settings.IniPath());
+  for (const std::string& name : IniSectionNames(file.bytes)) {
+    if (!IsCommandSection(name)) continue;
+    std::string line = name;
+    line.resize(std::max<std::size_t>(line.size() + 1, 18), ' ');
+    line += settings.ReadSetting(name, "Comments", "");
+    bool userDefined = LowerAscii(name).starts_with("userdefine");
+    if (userDefined && LowerAscii(settings.ReadSetting(name, "Enabled", "")) == "true") {
+      line += "  [enabled]";
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  return kAllToolsSucceeded;
+}
+
+std::optional<int> SignerTypeOf(const CommandLineOptions& options, const Settings& settings,
+                                std::string& error) {
+  if (options.signerType) return options.signerType;
+  std::string stored = settings.ReadSetting("General", "SignerType", "0");
+  std::optional<int> value = ParseSignerType(stored);
+  if (!value) error = "'" + stored + "' is not a valid integer value";
+  return value ? std::optional<int>(ClampSignerType(*value)) : std::nullopt;
+}
+
+}  // namespace
+
+int RunVelmoraCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed = ParseCommandLine(arguments);
+  if (!parsed.options) {
+    std::fprintf(stderr, "velmora-run: %s\n%s", parsed.error.c_str(), kUsage.data());
+    return kRunRefused;
+  }
+  const CommandLineOptions& options = *parsed.options;
+  if (options.mode == CommandLineOptions::Mode::kHelp) {
+    std::fwrite(kVelmoraRunHelp.data(), 1, kVelmoraRunHelp.size(), stdout);
+    return kAllToolsSucceeded;
+  }
+
+  std::string programDirectory = Settings::DirectoryOfRunningExecutable();
+  Settings settings =
+      options.iniPath ? Settings(programDirectory, *options.iniPath) : Settings(programDirectory);
+  if (!settings.SettingsFileExists()) {
+    return Refuse("配置文件" + settings.IniPath() + "不存在，请检查");
+  }
+  if (options.mode == CommandLineOptions::Mode::kList) return ListSections(settings);
+
+  std::string error;
+  std::optional<int> signerType = SignerTypeOf(options, settings, error);
+  if (!signerType) return Refuse("velmora-run: " + error);
+  TerminalWindow window(*signerType, options.output, options.force);
+  return RunForEachSource(options, settings, window);
+}
+
+}  // namespace velmora

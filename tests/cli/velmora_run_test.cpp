@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/child_program.h"
+#include "support/recording_tool.h"
+#include "support/temp_dir.h"
+
+namespace velmora {
+namespace {
+
+using testing::ChildProgram;
+using testing::RecordedArguments;
+using testing::TempDir;
+using testing::WriteRecordingTool;
+using Lines = std::vector<std::string>;
+
+class VelmoraRun : public ::testing::Test {
+ protected:
+  // Runs velmora-run with the test's settings file and waits for it.
+  ChildProgram& Run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {VELMORA_RUN_PATH, "--ini", ini});
+    child = std::make_unique<ChildProgram>(arguments);
+    child->Wait();
+    return *child;
+  }
+
+  TempDir dir;
+  std::string ini = dir / "settings.ini";
+  std::string tool = WriteRecordingTool(dir, "tool", "echo \"tool saw $1\"; exit \"${2:-0}\"");
+  std::unique_ptr<ChildProgram> child;
+};
+
+TEST_F(VelmoraRun, PrintsItsManualAndRefusesBadUsage) {
+  ChildProgram help({VELMORA_RUN_PATH, "--help"});
+  help.Wait();
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("SYNOPSIS"), std::string::npos);
+  EXPECT_NE(help.out.find("EXIT STATUS"), std::string::npos);
+
+  for (Lines bad :
+       {Lines{}, Lines{"--bogus"}, Lines{"--signer", "3", "S"},
+        Lines{"--output", "x", "S", "a", "b"}, Lines{"--build-sign"}, Lines{"--list", "S"}}) {
+    bad.insert(bad.begin(), VELMORA_RUN_PATH);
+    ChildProgram usage(bad);
+    usage.Wait();
+    EXPECT_EQ(usage.exitStatus, 2) << bad.size();
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
+    EXPECT_EQ(usage.out, "");
+  }
+}
+
+TEST_F(VelmoraRun, RefusesAMissingSettingsFile) {
+  ChildProgram& run = Run({"Decompile", "a.apk"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.err, "配置文件" + ini + "不存在，请检查\n");
+}
+
+TEST_F(VelmoraRun, RunsTheSectionOnceForEachSourceWithTheProposedNameBesideIt) {
+  dir.Write("settings.ini", "[Decompile]\nComments=反编译\nDestFileType=directory\nCommand=" +
+                                tool + "\nCommandLine=\"%DestFile%\" 0\n");
+  std::string first = dir.Write("one/a.apk", "apk");
+  std::string second = dir.Write("two/演示 包.apk", "apk");
+
+  ChildProgram& run = Run({"Decompile", first, second});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, "------反编译 开始------\ntool saw " + dir / "one/a" +
+                         "\n------反编译 结束------用时：0秒------\n------反编译 开始------\n"
+                         "tool saw " +
+                         dir / "two/演示 包" + "\n------反编译 结束------用时：0秒------\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(VelmoraRun, ExitsWithOneWhenAToolFailsOrCannotStart) {
+  dir.Write("settings.ini", "[Fails]\nSourceFileType=none\nDestFileType=none\nCommand=" + tool +
+                                "\nCommandLine=x 4\n[Missing]\nSourceFileType=none\n"
+                                "DestFileType=none\nCommand=" +
+                                dir / "no-such-tool" + "\n");
+
+  EXPECT_EQ(Run({"Fails"}).exitStatus, 1);
+  ChildProgram& missing = Run({"Missing"});
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_NE(missing.out.find("File not exists:" + dir / "no-such-tool"), std::string::npos);
+}
+
+TEST_F(VelmoraRun, ExitsWithTwoAndTheMessageOnErrorWhenTheSourceIsMissing) {
+  dir.Write("settings.ini", "[Compile]\nSourceFileType=directory\nCommand=" + tool + "\n");
+
+  ChildProgram& run = Run({"Compile", dir / "nothing-here"});
+
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.err, "路径不存在，请重新选择路径\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(VelmoraRun, NeverReplacesADestinationWithoutForce) {
+  dir.Write("settings.ini", "[Compile]\nSourceFileType=directory\nCommand=" + tool +
+                                "\nCommandLine=\"%DestFile%\"\n");
+  std::filesystem::create_directory(dir / "app");
+  std::string existing = dir.Write("app_mod.apk", "keep me");
+
+  ChildProgram& refused = Run({"Compile", dir / "app"});
+  EXPECT_EQ(refused.exitStatus, 2);
+  EXPECT_NE(refused.err.find(existing + " already exists"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(tool + ".args"));
+
+  EXPECT_EQ(Run({"--force", "Compile", dir / "app"}).exitStatus, 0);
+  EXPECT_EQ(RecordedArguments(tool), (Lines{existing}));
+}
+
+TEST_F(VelmoraRun, TakesTheDestinationFromOutput) {
+  dir.Write("settings.ini", "[Compile]\nSourceFileType=directory\nCommand=" + tool +
+                                "\nCommandLine=\"%DestFile%\"\n");
+  std::filesystem::create_directory(dir / "app");
+
+  EXPECT_EQ(Run({"--output", dir / "built.apk", "Compile", dir / "app"}).exitStatus, 0);
+  EXPECT_EQ(RecordedArguments(tool), (Lines{dir / "built.apk"}));
+}
+
+TEST_F(VelmoraRun, ExitsWithTwoWhenTheCopyFails) {
+  dir.Write("settings.ini", "[Signer]\nCopyFile=true\nCommand=" + tool + "\n");
+  std::string package = dir.Write("app.apk", "apk");
+
+  ChildProgram& run = Run({"--output", dir / "missing folder/x.apk", "Signer", package});
+
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.err,
+            "复制文件 " + package + " -> " + dir / "missing folder/x.apk" + " 失败，请检查\n");
+}
+
+TEST_F(VelmoraRun, BuildsThenSignsTheResultInPlace) {
+  std::string builder = WriteRecordingTool(dir, "builder", "echo built > \"$1\"");
+  std::string signer = WriteRecordingTool(dir, "signer");
+  dir.Write("settings.ini", "[Compile]\nSourceFileType=directory\nCommand=" + builder +
+                                "\nCommandLine=\"%DestFile%\"\n[Signer]\nCopyFile=true\n"
+                                "Command=" +
+                                signer +
+                                "\nCommandLine=--in \"%SourceFile%\" --out \"%DestFile%\"\n");
+  std::filesystem::create_directory(dir / "app");
+
+  ChildProgram& run = Run({"--build-sign", dir / "app/"});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  std::string built = dir / "app_mod_signed.apk";
+  EXPECT_EQ(RecordedArguments(builder), (Lines{built}));
+  EXPECT_EQ(RecordedArguments(signer), (Lines{"--in", built, "--out", built}));
+  EXPECT_NE(run.out.find("秒------\n\n------"), std::string::npos) << "an empty line between";
+}
+
+TEST_F(VelmoraRun, UsesTheStoredSignerTypeUnlessToldAndNeverWritesItBack) {
+  std::string settings = "[General]\nSignerType=1\n[Signer]\nCommand=" + tool +
+                         "\nCommandLine=apk\n[Signer_JDK]\nCommand=" + tool +
+                         "\nCommandLine=jdk\nCommandLine_1=tsa\n";
+  dir.Write("settings.ini", settings);
+  std::string package = dir.Write("app.apk", "apk");
+
+  Run({"--force", "Signer", package});
+  EXPECT_EQ(RecordedArguments(tool), (Lines{"jdk"}));
+  Run({"--force", "--signer", "2", "Signer", package});
+  EXPECT_EQ(RecordedArguments(tool), (Lines{"jdk", "tsa"}));
+  Run({"--force", "--signer=0", "Signer", package});
+  EXPECT_EQ(RecordedArguments(tool), (Lines{"apk"}));
+  EXPECT_EQ(dir.Read("settings.ini"), settings);
+
+  dir.Write("settings.ini", "[General]\nSignerType=abc\n");
+  ChildProgram& bad = Run({"Signer", package});
+  EXPECT_EQ(bad.exitStatus, 2);
+  EXPECT_NE(bad.err.find("'abc' is not a valid integer value"), std::string::npos);
+}
+
+TEST_F(VelmoraRun, ListsTheCommandSectionsAndMarksEnabledUserButtons) {
+  dir.Write("settings.ini",
+            "[General]\nSignerType=0\n[KeystoreFile]\nalias=a\n[Decompile]\nComments=反编译\n"
+            "[UserDefine1]\nComments=安装\nEnabled=TRUE\n[UserDefine2]\nComments=备用\n");
+
+  ChildProgram& run = Run({"--list"});
+
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out,
+            "Decompile         反编译\n"
+            "UserDefine1       安装  [enabled]\n"
+            "UserDefine2       备用\n");
+}
+
+TEST_F(VelmoraRun, WritesEachLineThroughAPipeBeforeTheToolEnds) {
+  std::string flag = dir / "go-on";
+  std::string waiting = WriteRecordingTool(
+      dir, "waiting",
+      "echo first\ni=0\nwhile [ ! -e \"$1\" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
+      "[ -e \"$1\" ] && echo second || echo gave-up");
+  dir.Write("settings.ini", "[Wait]\nSourceFileType=none\nDestFileType=none\nCommand=" + waiting +
+                                "\nCommandLine=\"" + flag + "\"\n");
+
+  ChildProgram run({VELMORA_RUN_PATH, "--ini", ini, "Wait"});
+  EXPECT_EQ(run.ReadOutputLine(), "------ 开始------");
+  EXPECT_EQ(run.ReadOutputLine(), "first");
+  dir.Write("go-on", "");
+  run.Wait();
+  EXPECT_EQ(run.out, "second\n------ 结束------用时：0秒------\n");
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+}  // namespace
+}  // namespace velmora
