@@ -19,6 +19,12 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Not every account has a desktop folder.
+QString DesktopOrHome() {
+  const QDir desktop(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+  return desktop.exists() ? desktop.absolutePath() : QDir::homePath();
+}
+
 }  // namespace
 
 void ConfigureOpenDialog(QFileDialog& dialog) {
@@ -61,8 +67,7 @@ std::optional<QString> AskRemembering(QFileDialog& dialog, QString& initialDirec
 }
 
 std::optional<QString> BrowseForFolder(QWidget* parent) {
-  QFileDialog browser(parent, QStringLiteral("选择目录"),
-                      QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+  QFileDialog browser(parent, QStringLiteral("选择目录"), DesktopOrHome());
   browser.setFileMode(QFileDialog::Directory);
   browser.setOption(QFileDialog::ShowDirsOnly, true);
   return AskFileDialog(browser);

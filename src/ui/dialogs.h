@@ -31,7 +31,8 @@ std::optional<QString> AskRemembering(QFileDialog& dialog, QString& initialDirec
                                       const QString& proposedName = {});
 
 // The folder browser: titled "选择目录", opening on the desktop with nothing
-// preselected, showing folders only. The chosen folder, or nothing.
+// preselected (in the home folder where there is no desktop folder), showing
+// folders only. The chosen folder, or nothing.
 std::optional<QString> BrowseForFolder(QWidget* parent);
 
 }  // namespace velmora
