@@ -9,31 +9,12 @@
 #include <climits>
 #include <optional>
 
+#include "config/file_descriptor.h"
+
 namespace velmora {
 namespace {
 
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
-
-// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { Close(); }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now; false when closing reported an error (a delayed write error).
-  bool Close() {
-    if (fd_ < 0) return true;
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes, off_t offset) {
   while (!bytes.empty()) {
@@ -85,19 +66,11 @@ void SyncDirectory(const std::string& directory) {
   if (fd.valid()) ::fsync(fd.get());
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  std::string directory = DirectoryOf(path);
-  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-  return directory + "/." + name + ".new-" + std::to_string(::getpid()) + "-" +
-         std::to_string(counter++);
-}
-
 enum class NewFileOutcome { kReplaced, kNotCreated, kFailed };
 
 NewFileOutcome ReplaceThroughNewFile(const std::string& path, std::string_view contents,
                                      const std::optional<struct stat>& old) {
-  std::string temporary = TemporaryNameBeside(path);
+  std::string temporary = TemporaryPathBeside(path);
   FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd.valid()) return NewFileOutcome::kNotCreated;
   bool written = true;
@@ -128,6 +101,14 @@ bool RewriteInPlace(const std::string& path, std::string_view contents) {
 }
 
 }  // namespace
+
+std::string TemporaryPathBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  std::size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return DirectoryOf(path) + "/." + name + ".new-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++);
+}
 
 FileContents ReadWholeFile(const std::string& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

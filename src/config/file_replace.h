@@ -29,4 +29,8 @@ FileContents ReadWholeFile(const std::string& path);
 // created, unless its folder refuses new files or is missing.
 bool ReplaceFileContents(const std::string& path, std::string_view contents);
 
+// A name for a new file in the same folder as `path`, hidden and unique to this
+// process, so that renaming it over `path` later is atomic.
+std::string TemporaryPathBeside(const std::string& path);
+
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "config/ini_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "config/text.h"
@@ -138,6 +139,19 @@ std::optional<std::string> FindIniValue(std::string_view content, std::string_vi
   std::string_view text = TextOf(content, lines[*keyLine]);
   std::string_view value = DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
   return std::string(value.substr(0, kMaxValueBytes));
+}
+
+std::vector<std::string> IniSectionNames(std::string_view content) {
+  std::vector<std::string> names;
+  for (const Line& line : SplitLines(content)) {
+    auto name = SectionNameOf(TextOf(content, line));
+    if (!name) continue;
+    bool seen = std::any_of(names.begin(), names.end(), [&name](const std::string& known) {
+      return EqualsIgnoringAsciiCase(known, *name);
+    });
+    if (!seen) names.emplace_back(*name);
+  }
+  return names;
 }
 
 std::string SetIniValue(std::string_view content, std::string_view section, std::string_view key,

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The settings file's format, worked on as bytes in memory.
 //
@@ -25,6 +26,10 @@ inline constexpr std::size_t kMaxValueBytes = 2047;
 // or the key is missing.
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
                                         std::string_view key);
+
+// The names of the file's sections in the order they first appear, each name
+// once (the first spelling of names that differ only in case).
+std::vector<std::string> IniSectionNames(std::string_view content);
 
 // `content` with the value of `key` in `section` set to `value`. Only that
 // value changes: the key's spelling, the blanks before the value, comments,

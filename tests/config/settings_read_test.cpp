@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/ini_text.h"
 #include "config/settings.h"
 #include "support/temp_dir.h"
 
@@ -113,6 +114,12 @@ TEST(ReadSetting, SeesAnEditMadeBetweenTwoReads) {
   EXPECT_EQ(settings.ReadSetting("Compile", "CommandLine", ""), "first");
   dir.Write("Velmora.ini", "[Compile]\nCommandLine=second\n");
   EXPECT_EQ(settings.ReadSetting("Compile", "CommandLine", ""), "second");
+}
+
+TEST(IniSectionNames, ListsEachSectionOnceInTheOrderOfTheFile) {
+  EXPECT_EQ(IniSectionNames("\xEF\xBB\xBF[General]\nA=1\n; [Comment]\n[Decompile]\n[general]\n"
+                            "  [ UserDefine1 ]\n[Broken\n"),
+            (std::vector<std::string>{"General", "Decompile", "UserDefine1", "Broken"}));
 }
 
 TEST(SettingsPaths, DropTrailingSlashesOfTheProgramDirectory) {
