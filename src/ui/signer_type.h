@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -14,14 +12,9 @@ class InvalidIntegerError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// An optional sign followed by decimal digits, or by hexadecimal digits after
-// "$" or "0x" ("0X"), whose value lies within the signed 32-bit range.
-// Anything else, the empty text included, gives nothing.
-std::optional<std::int32_t> ParseInteger(std::string_view text);
-
-// The radio group's item index for a stored SignerType value: values below -1
-// become -1 (no item selected), values above 2 become 2. Throws
-// InvalidIntegerError when `stored` is not an integer by ParseInteger.
+// The radio group's item index for a stored SignerType value (ParseSignerType),
+// clamped to -1 (no item selected) ... 2. Throws InvalidIntegerError when
+// `stored` is not an integer.
 int SignerTypeIndexFromSetting(std::string_view stored);
 
 }  // namespace velmora
