@@ -5,6 +5,20 @@
 #include <QTextCursor>
 
 namespace velmora {
+namespace {
+
+// The text area keeps a block of its own for every paragraph, and making
+// blocks is most of what an insertion costs; the line breaks inside one
+// appended line become line separators, which show the same and read back as
+// "\n" from toPlainText(), so a chunk of many lines costs one block.
+QString WithLineSeparators(QString text) {
+  text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  text.replace(QLatin1Char('\r'), QChar::LineSeparator);
+  return text;
+}
+
+}  // namespace
 
 OutputArea::OutputArea(QPlainTextEdit& area)
     : QObject(&area), area_(area), holdsLines_(!area.document()->isEmpty()) {
@@ -26,9 +40,12 @@ void OutputArea::AppendLine(std::string_view line) {
   if (holdsLines_) {
     pending_ += QLatin1Char('\n');
   }
-  pending_ += QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+  pending_ +=
+      WithLineSeparators(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
   holdsLines_ = true;
-  if (!flushTimer_.isActive()) {
+  if (pending_.size() >= kMostPendingCharacters) {
+    Flush();
+  } else if (!flushTimer_.isActive()) {
     flushTimer_.start();
   }
 }

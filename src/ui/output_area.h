@@ -14,7 +14,7 @@ namespace velmora {
 // tool. Inserting each chunk on its own into a wrapping text area manages a
 // few MB/s; so the lines that arrive within one flush interval are gathered
 // and inserted in one edit, after which the view is scrolled to the end. The
-// lines shown are exactly those appended.
+// lines shown (and the area's plain text) are exactly those appended.
 class OutputArea : public QObject {
   Q_OBJECT
 
@@ -22,6 +22,9 @@ class OutputArea : public QObject {
   // How long appended lines may wait before they are shown: short enough to
   // look live, long enough that one insertion carries many chunks.
   static constexpr std::chrono::milliseconds kFlushInterval{25};
+  // How much may wait at most: a tool can write faster than the area takes
+  // it, and one insertion of this size keeps the event loop's stall short.
+  static constexpr qsizetype kMostPendingCharacters = 256 * 1024;
 
   // `area` is read-only for the user; its current text counts as lines
   // already shown.
@@ -30,7 +33,8 @@ class OutputArea : public QObject {
   // Empties the area, lines not yet shown included.
   void Clear();
   // Appends `line` (UTF-8) as one line; line breaks inside it start further
-  // lines. It is shown at the next flush.
+  // lines. It is shown at the next flush, which comes at once when too much
+  // is waiting.
   void AppendLine(std::string_view line);
   // Shows every appended line now.
   void Flush();

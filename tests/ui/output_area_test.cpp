@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextLayout>
 
 namespace velmora {
 namespace {
@@ -46,11 +47,14 @@ TEST_F(OutputAreaTest, keeps_an_empty_first_line) {
 }
 
 TEST_F(OutputAreaTest, shows_line_breaks_inside_a_line_as_further_lines) {
-  output.AppendLine("one\r\ntwo\nthree");
-  EXPECT_EQ(memo.blockCount(), 1);
-  Shown();
-  EXPECT_EQ(memo.blockCount(), 3);
-  EXPECT_EQ(memo.document()->findBlockByNumber(1).text(), QStringLiteral("two"));
+  output.AppendLine("one\r\ntwo\nthree\rfour");
+  output.AppendLine("five");
+  EXPECT_EQ(Shown(), QStringLiteral("one\ntwo\nthree\nfour\nfive"));
+  memo.repaint();
+  const QTextLayout& first = *memo.document()->firstBlock().layout();
+  ASSERT_EQ(first.lineCount(), 4);
+  EXPECT_EQ(first.lineAt(1).textStart(), 4);
+  EXPECT_EQ(first.lineAt(1).textLength(), 4);
 }
 
 TEST_F(OutputAreaTest, continues_after_the_text_it_started_with) {
