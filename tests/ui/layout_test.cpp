@@ -124,6 +124,17 @@ TEST_F(MainWindowLayout, window_has_its_caption_and_a_fixed_client_area) {
   EXPECT_TRUE(form->acceptDrops());
 }
 
+TEST_F(MainWindowLayout, window_grows_with_a_scaled_screen) {
+  // CTest runs this once more with QT_SCALE_FACTOR=1.5, a 144 dpi screen.
+  ShowForm();
+  const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                          ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                          : 1.0;
+  EXPECT_DOUBLE_EQ(form->devicePixelRatioF(), scale);
+  EXPECT_EQ(form->grab().toImage().size(), QSize(qRound(589 * scale), qRound(389 * scale)));
+  EXPECT_EQ(form->size(), QSize(589, 389));
+}
+
 TEST_F(MainWindowLayout, pages_come_in_order_with_the_results_page_active) {
   ShowForm();
   const auto& pages = Find<QTabWidget>("PageControl");
