@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <filesystem>
 
+#include "config/text.h"
 #include "config/tool_locations.h"
 #include "ui/dialogs.h"
 #include "ui/dropped_paths.h"
@@ -24,10 +25,6 @@ namespace velmora {
 namespace {
 
 constexpr int kUserDefinedButtons = 13;
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 std::unique_ptr<Ui::TFormMain> SetUpLayout(QWidget& form) {
   auto layout = std::make_unique<Ui::TFormMain>();
@@ -110,7 +107,7 @@ int TFormMain::SignerTypeIndex() {
 std::optional<std::string> TFormMain::AskDestination(const SavePrompt& prompt) {
   ApplySavePrompt(*saveDialog_, prompt);
   const std::optional<QString> chosen =
-      AskRemembering(*saveDialog_, saveInitialDirectory_, FromUtf8(prompt.FileName));
+      AskRemembering(*saveDialog_, saveInitialDirectory_, QString::fromStdString(prompt.FileName));
   if (!chosen) {
     return std::nullopt;
   }
@@ -172,7 +169,7 @@ void TFormMain::FormShow() {
     AppendLine("配置文件Velmora.ini不存在，请检查");
     return;
   }
-  openInitialDirectory_ = FromUtf8(settings_.ResolveCurrentDir());
+  openInitialDirectory_ = QString::fromStdString(settings_.ResolveCurrentDir());
   saveInitialDirectory_ = openInitialDirectory_;
   LoadUserDefinedButtons();
   SelectSignerType(SignerTypeIndexFromSetting(settings_.ReadSetting("General", "SignerType", "0")));
@@ -183,9 +180,8 @@ void TFormMain::LoadUserDefinedButtons() {
   for (int number = 1; number <= kUserDefinedButtons; ++number) {
     const std::string section = "UserDefine" + std::to_string(number);
     auto* button = findChild<QAbstractButton*>(QStringLiteral("BtnUserDefine%1").arg(number));
-    const QString enabled = FromUtf8(settings_.ReadSetting(section, "Enabled", "")).toLower();
-    button->setVisible(enabled == QLatin1String("true"));
-    button->setText(FromUtf8(settings_.ReadSetting(section, "Caption", "")));
+    button->setVisible(LowerAscii(settings_.ReadSetting(section, "Enabled", "")) == "true");
+    button->setText(QString::fromStdString(settings_.ReadSetting(section, "Caption", "")));
   }
 }
 
