@@ -13,6 +13,8 @@ class RunEvents {
   virtual void ProcessPendingEvents() = 0;
   // Waits until `outputFd` is readable, `childFd` (a pidfd of the child) is
   // readable, or `timeout` has passed, whichever comes first. May return early.
+  // `childFd` is -1 when the system could not give a pidfd; the timeout alone
+  // then paces the run's checks for the child's end.
   virtual void WaitForActivity(int outputFd, int childFd, std::chrono::milliseconds timeout) = 0;
 };
 

@@ -1,0 +1,60 @@
+#include "exec/program_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+namespace velmora {
+namespace {
+
+std::string SearchPath() {
+  if (const char* path = std::getenv("PATH")) {
+    return path;
+  }
+  std::string fallback(::confstr(_CS_PATH, nullptr, 0), '\0');
+  ::confstr(_CS_PATH, fallback.data(), fallback.size());
+  fallback.pop_back();
+  return fallback;
+}
+
+// An empty directory in PATH stands for the current directory.
+std::string JoinSearchDirectory(std::string_view directory, const std::string& name) {
+  if (directory.empty()) {
+    return name;
+  }
+  std::string joined(directory);
+  joined += '/';
+  joined += name;
+  return joined;
+}
+
+}  // namespace
+
+bool IsRegularFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool IsExecutableFile(const std::string& path) {
+  return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string FindOnPath(const std::string& name) {
+  const std::string directories = SearchPath();
+  std::string_view rest = directories;
+  while (true) {
+    const std::size_t colon = rest.find(':');
+    std::string candidate = JoinSearchDirectory(rest.substr(0, colon), name);
+    if (IsExecutableFile(candidate)) {
+      return candidate;
+    }
+    if (colon == std::string_view::npos) {
+      return {};
+    }
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+}  // namespace velmora

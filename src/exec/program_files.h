@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// Whether a regular file (or a link to one) is at `path`; a relative path is
+// taken from the current directory. A directory is not a file.
+bool IsRegularFile(const std::string& path);
+
+// Whether `path` is a regular file we may execute.
+bool IsExecutableFile(const std::string& path);
+
+// The first executable file called `name` in the directories of PATH (the
+// system's default search path when PATH is not set); empty when there is none.
+std::string FindOnPath(const std::string& name);
+
+}  // namespace velmora

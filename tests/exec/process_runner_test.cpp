@@ -1,0 +1,308 @@
+#include "exec/process_runner.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "exec/poll_run_events.h"
+#include "helpers/flood_pattern.h"
+#include "run_test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::Helper;
+using test::RecordingSink;
+using test::WatchfulEvents;
+using Lines = std::vector<std::string>;
+
+constexpr auto kExecutable = std::filesystem::perms::owner_all;
+constexpr auto kNotExecutable =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+
+struct ChunkCase {
+  std::string name;
+  std::string written;  // write_bytes' argument: one write, \r \n \0 escaped
+  Lines expected;
+};
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const ChunkCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ChunkShapeTest : public testing::TestWithParam<ChunkCase> {};
+
+TEST_P(ChunkShapeTest, one_write_shows_as_one_line_cut_at_nul_less_its_last_break) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("write_bytes"), GetParam().written, output, events);
+  EXPECT_EQ(output.lines, GetParam().expected);
+  EXPECT_EQ(events.waitsThatRanOut, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, ChunkShapeTest,
+    testing::Values(ChunkCase{"no_output_shows_nothing", "", {}},
+                    ChunkCase{"text_without_break_shows_whole", "abc", {"abc"}},
+                    ChunkCase{
+                        "two_crlf_lines_show_as_one_entry", R"(one\r\ntwo\r\n)", {"one\r\ntwo"}},
+                    ChunkCase{"only_crlf_shows_an_empty_line", R"(\r\n)", {""}},
+                    ChunkCase{"nul_byte_ends_the_text", R"(ab\0cd\n)", {"ab"}},
+                    ChunkCase{"leading_nul_shows_an_empty_line", R"(\0abc)", {""}},
+                    ChunkCase{"only_one_line_feed_is_removed", R"(a\n\n)", {"a\n"}},
+                    ChunkCase{"lone_carriage_return_is_removed", R"(a\r)", {"a"}},
+                    ChunkCase{"line_feed_before_carriage_return_stays", R"(a\n\r)", {"a\n"}}),
+    [](const testing::TestParamInfo<ChunkCase>& info) { return info.param.name; });
+
+void ExpectWholeFlood(const RecordingSink& output, std::size_t size) {
+  for (const std::string& line : output.lines) {
+    ASSERT_LE(line.size(), 4096u);
+  }
+  EXPECT_EQ(output.Joined(), test::FloodBytes(size));
+}
+
+TEST(RunCaptured, shows_every_byte_of_a_megabyte_in_order_in_chunks_of_at_most_4096) {
+  constexpr std::size_t kMegabyte = 1 << 20;
+  for (const char* writeSize : {"1008", "65536"}) {
+    SCOPED_TRACE(writeSize);
+    RecordingSink output;
+    WatchfulEvents events;
+    const RunOutcome outcome =
+        RunCaptured(Helper("flood"), std::to_string(kMegabyte) + " " + writeSize, output, events);
+    EXPECT_TRUE(outcome.started);
+    ExpectWholeFlood(output, kMegabyte);
+    EXPECT_EQ(events.waitsThatRanOut, 0);
+  }
+}
+
+TEST(RunCaptured, loses_nothing_with_a_wait_that_returns_early) {
+  RecordingSink output;
+  test::ImpatientEvents events;
+  RunCaptured(Helper("flood"), "300000 4096", output, events);
+  ExpectWholeFlood(output, 300000);
+}
+
+TEST(RunCaptured, shows_output_written_just_before_the_child_exits) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("write_bytes"), "first last-words", output, events);
+  EXPECT_EQ(output.Joined(), "firstlast-words");
+  EXPECT_EQ(events.waitsThatRanOut, 0);
+}
+
+TEST(RunCaptured, does_not_show_standard_error) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("write_bytes"), "-e to-stderr -o to-stdout", output, events);
+  EXPECT_EQ(output.Joined(), "to-stdout");
+}
+
+TEST(RunCaptured, shows_standard_error_in_the_same_stream_when_asked) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("write_bytes"), "-e to-stderr -o to-stdout", output, events,
+              {.showErrorOutput = true});
+  EXPECT_EQ(output.Joined(), "to-stderrto-stdout");
+}
+
+TEST(RunCaptured, reports_the_wait_status_without_a_line_for_a_failing_tool) {
+  RecordingSink output;
+  WatchfulEvents events;
+  const RunOutcome outcome = RunCaptured(Helper("exit_with"), "7", output, events);
+  EXPECT_TRUE(outcome.started);
+  ASSERT_TRUE(WIFEXITED(outcome.waitStatus));
+  EXPECT_EQ(WEXITSTATUS(outcome.waitStatus), 7);
+  EXPECT_EQ(output.lines, Lines{});
+}
+
+TEST(RunCaptured, passes_the_command_as_argv0_and_every_field_of_the_line_as_an_argument) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("print_args"), R"( -a "b c" \"d\")", output, events);
+  EXPECT_EQ(output.lines, Lines{"[" + Helper("print_args") + R"(][-a][b c]["d"])"});
+}
+
+TEST(RunCaptured, passes_shell_metacharacters_verbatim) {
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("print_args"), R"("my file;$(touch x).apk" `id` * 'q' a|b>c)", output, events);
+  EXPECT_EQ(output.lines,
+            Lines{"[" + Helper("print_args") + "][my file;$(touch x).apk][`id`][*]['q'][a|b>c]"});
+}
+
+TEST(RunCaptured, searches_path_for_the_first_field_when_the_command_is_empty) {
+  test::ScopedEnvironment path("PATH", std::string(VELMORA_TEST_HELPERS) + ":/usr/bin:/bin");
+  RecordingSink output;
+  WatchfulEvents events;
+  const RunOutcome outcome = RunCaptured("", R"(print_args "x y" z)", output, events);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(output.lines, Lines{"[print_args][x y][z]"});
+}
+
+TEST(RunCaptured, reports_a_command_that_is_not_a_regular_file) {
+  test::TemporaryDirectory directory;
+  const std::string folder = directory.Path().string();
+  for (const std::string& command : {std::string("sh"), folder, directory / "missing"}) {
+    RecordingSink output;
+    WatchfulEvents events;
+    EXPECT_FALSE(RunCaptured(command, "", output, events).started);
+    EXPECT_EQ(output.lines, Lines{"File not exists:" + command});
+  }
+}
+
+TEST(RunCaptured, reports_a_program_that_cannot_be_executed_with_its_errno) {
+  test::TemporaryDirectory directory;
+  test::WriteFile(directory / "plain.txt", "echo hi\n", kNotExecutable);
+  test::WriteFile(directory / "garbage", "\x01\x02 not a program", kExecutable);
+  const struct {
+    std::string command;
+    std::string line;
+    int error;
+  } cases[] = {{directory / "plain.txt", "", EACCES},
+               {directory / "garbage", "", ENOEXEC},
+               {"", "", ENOENT},
+               {"", " \t ", ENOENT},
+               {"", "velmora-no-such-program --flag", ENOENT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command + "|" + c.line);
+    RecordingSink output;
+    WatchfulEvents events;
+    EXPECT_FALSE(RunCaptured(c.command, c.line, output, events).started);
+    EXPECT_EQ(output.lines, Lines{"CreateProcess error:" + std::to_string(c.error)});
+  }
+  EXPECT_TRUE(test::HasNoChildren());
+}
+
+TEST(RunCaptured, reports_a_pipe_that_cannot_be_created_with_its_errno) {
+#ifdef VELMORA_SANITIZED
+  GTEST_SKIP() << "the sanitizers' own checks need new descriptors too";
+#endif
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit noNewDescriptors = saved;
+  noNewDescriptors.rlim_cur = 3;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &noNewDescriptors), 0);
+  RecordingSink output;
+  WatchfulEvents events;
+  const RunOutcome outcome = RunCaptured(Helper("exit_with"), "0", output, events);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(output.lines, Lines{"CreatePipe error:" + std::to_string(EMFILE)});
+}
+
+TEST(RunCaptured, gives_the_child_only_null_input_the_pipe_null_error_and_a_session_of_its_own) {
+  // Opened without close-on-exec, as a careless library might.
+  const int stray = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(stray, 0);
+  RecordingSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("fd_report"), "", output, events);
+  ::close(stray);
+  EXPECT_EQ(output.lines, Lines{"fds:0,1,2 stdin:/dev/null stderr:/dev/null own-session:yes"});
+}
+
+TEST(RunCaptured, ends_when_the_child_ends_though_a_quiet_grandchild_holds_the_pipe) {
+  RecordingSink output;
+  WatchfulEvents events;
+  const RunOutcome outcome = RunCaptured(Helper("leave_grandchild"), "quiet", output, events);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(output.Joined(), "child done");
+  EXPECT_EQ(events.waitsThatRanOut, 0);
+}
+
+// Stands for a window whose appends take time, so a writer that never pauses
+// keeps the pipe from ever being found empty.
+class SlowSink : public RecordingSink {
+ public:
+  void AppendLine(std::string_view line) override {
+    RecordingSink::AppendLine(line);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+};
+
+TEST(RunCaptured, ends_when_the_child_ends_though_a_grandchild_floods_the_pipe) {
+  SlowSink output;
+  WatchfulEvents events;
+  RunCaptured(Helper("leave_grandchild"), "flood", output, events);
+  EXPECT_NE(output.Joined().find("child done"), std::string::npos);
+}
+
+TEST(RunCaptured, ends_when_the_child_is_reaped_by_someone_else) {
+  // With SIGCHLD ignored the kernel reaps children itself, so the run never
+  // sees an ended child of its own.
+  struct sigaction ignore {};
+  struct sigaction saved {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &saved), 0);
+  RecordingSink output;
+  WatchfulEvents events;
+  const RunOutcome outcome = RunCaptured(Helper("write_bytes"), "out", output, events);
+  ::sigaction(SIGCHLD, &saved, nullptr);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(output.Joined(), "out");
+}
+
+// Starts a second run from inside the first run's event processing, as a
+// button pressed during a run does.
+class NestingEvents : public WatchfulEvents {
+ public:
+  explicit NestingEvents(OutputSink& output) : output_(output) {}
+  void ProcessPendingEvents() override {
+    WatchfulEvents::ProcessPendingEvents();
+    if (!nested_) {
+      nested_ = true;
+      RunCaptured(Helper("print_args"), "nested", output_, *this);
+    }
+  }
+
+ private:
+  OutputSink& output_;
+  bool nested_ = false;
+};
+
+TEST(RunCaptured, runs_a_nested_run_to_its_end_inside_the_outer_one) {
+  constexpr std::size_t kMoreThanAPipe = 300000;
+  RecordingSink output;
+  NestingEvents events(output);
+  const RunOutcome outcome =
+      RunCaptured(Helper("flood"), std::to_string(kMoreThanAPipe) + " 4096", output, events);
+  EXPECT_TRUE(outcome.started);
+  ASSERT_FALSE(output.lines.empty());
+  EXPECT_EQ(output.lines.front(), "[" + Helper("print_args") + "][nested]");
+  output.lines.erase(output.lines.begin());
+  ExpectWholeFlood(output, kMoreThanAPipe);
+}
+
+std::size_t CountOpenDescriptors() {
+  return static_cast<std::size_t>(std::distance(
+      std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
+TEST(RunCaptured, leaves_no_zombie_and_no_descriptor_after_500_runs) {
+  test::TemporaryDirectory directory;
+  test::WriteFile(directory / "plain.txt", "", kNotExecutable);
+  const std::size_t before = CountOpenDescriptors();
+  PollRunEvents events;
+  for (int run = 0; run < 500; ++run) {
+    RecordingSink output;
+    const bool fails = run % 10 == 9;
+    RunCaptured(fails ? directory / "plain.txt" : Helper("write_bytes"), "x", output, events);
+    ASSERT_EQ(output.lines, Lines{fails ? "CreateProcess error:13" : "x"});
+  }
+  EXPECT_EQ(CountOpenDescriptors(), before);
+  EXPECT_TRUE(test::HasNoChildren());
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <sys/types.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exec/output_sink.h"
+#include "exec/poll_run_events.h"
+#include "exec/run_events.h"
+
+namespace velmora::test {
+
+// The small programs built beside the tests (print_args, write_bytes, flood...).
+inline std::string Helper(std::string_view name) {
+  return std::string(VELMORA_TEST_HELPERS) + "/" + std::string(name);
+}
+
+class RecordingSink : public OutputSink {
+ public:
+  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
+
+  std::string Joined() const {
+    std::string all;
+    for (const std::string& line : lines) {
+      all += line;
+    }
+    return all;
+  }
+
+  std::vector<std::string> lines;
+};
+
+// Waits as long as it takes for output or the child's end and counts the waits
+// that ran out instead: a run that notices its child's end by the timeout shows
+// up here, not as a slow test.
+class WatchfulEvents : public RunEvents {
+ public:
+  void ProcessPendingEvents() override { ++processed; }
+  void WaitForActivity(int outputFd, int childFd, std::chrono::milliseconds) override {
+    if (!PollForActivity(outputFd, childFd, std::chrono::minutes(1))) {
+      ++waitsThatRanOut;
+    }
+  }
+
+  int processed = 0;
+  int waitsThatRanOut = 0;
+};
+
+// Returns from every wait at once, as an implementation woken by anything at all
+// might.
+class ImpatientEvents : public RunEvents {
+ public:
+  void ProcessPendingEvents() override {}
+  void WaitForActivity(int, int, std::chrono::milliseconds) override {}
+};
+
+// True when this process has no child at all, running or ended and unreaped.
+inline bool HasNoChildren() {
+  siginfo_t info{};
+  return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD;
+}
+
+// A directory of its own for one test, removed with everything in it.
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TemporaryDirectory() { std::filesystem::remove_all(path_); }
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sets an environment variable for the length of a test.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Writes `text` into a new file with the given permissions.
+inline void WriteFile(const std::string& path, std::string_view text,
+                      std::filesystem::perms permissions) {
+  std::ofstream(path, std::ios::binary) << text;
+  std::filesystem::permissions(path, permissions);
+}
+
+}  // namespace velmora::test
