@@ -1,14 +1,13 @@
 #include "ui/qt_run_events.h"
 
-#include <poll.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <array>
 #include <memory>
 #include <vector>
+
+#include "exec/poll_run_events.h"
 
 namespace velmora {
 namespace {
@@ -29,13 +28,6 @@ std::unique_ptr<QSocketNotifier> WakeOnReadable(int fd, QEventLoop& loop) {
   return notifier;
 }
 
-void PollReadable(int outputFd, int childFd, std::chrono::milliseconds timeout) {
-  std::array<pollfd, 2> watched{pollfd{outputFd, POLLIN, 0}, pollfd{childFd, POLLIN, 0}};
-  // poll() skips negative descriptors by itself; an interrupted wait may
-  // return early, as the contract allows.
-  ::poll(watched.data(), watched.size(), static_cast<int>(timeout.count()));
-}
-
 }  // namespace
 
 void QtRunEvents::ProcessPendingEvents() {
@@ -52,7 +44,7 @@ void QtRunEvents::WaitForActivity(int outputFd, int childFd, std::chrono::millis
   }
   QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
   if (loop.exec() == kLoopDidNotRun) {
-    PollReadable(outputFd, childFd, timeout);
+    PollForActivity(outputFd, childFd, timeout);
   }
 }
 
