@@ -1,11 +1,11 @@
 // How fast the main window's output area shows a chatty tool's output.
 //
-// 100 MB of 80-character lines arrive in 4 KB chunks, each appended as one
-// line the way a captured run appends what one read returns, with the window's
-// pending events handled between chunks. The same stream goes once into a
-// discarding sink (the baseline) and once into MemoResult of a shown window.
-// Printed: MB/s of each, the longest stall of the event loop (the largest gap
-// between ticks of a 1 ms timer), and the peak resident memory after each.
+// A tool writes 100 MB of 80-character lines in 4 KB writes; RunCaptured
+// shows it, waiting in the window's event loop, once into a sink that
+// discards it (the baseline) and once into MemoResult of a shown window.
+// Printed for each: MB/s, the longest stall of the event loop (the largest
+// gap between ticks of a 1 ms timer), and the peak resident memory after it.
+// Last, whether the output area shows every byte the tool wrote, in order.
 //
 // Usage: ui_bench [megabytes]   (default 100; offscreen unless
 // QT_QPA_PLATFORM says otherwise)
@@ -23,52 +23,16 @@
 
 #include "config/settings.h"
 #include "exec/output_sink.h"
+#include "exec/process_runner.h"
+#include "line_pattern.h"
 #include "ui/form_main.h"
 
 namespace {
 
-constexpr std::size_t kLineBytes = 80;
-constexpr std::size_t kChunkBytes = 4096;
-
 class DiscardingSink : public velmora::OutputSink {
  public:
-  void AppendLine(std::string_view line) override { bytes_ += line.size(); }
-  std::size_t Bytes() const { return bytes_; }
-
- private:
-  std::size_t bytes_ = 0;
+  void AppendLine(std::string_view) override {}
 };
-
-// Lines of 79 characters and a line feed, cut into 4 KB chunks regardless of
-// where the lines end, as reads from a pipe would cut them.
-std::string LineStream(std::size_t bytes) {
-  std::string line(kLineBytes - 1, 'x');
-  line += '\n';
-  std::string stream;
-  stream.reserve(bytes);
-  while (stream.size() < bytes) {
-    stream += line;
-  }
-  stream.resize(bytes);
-  return stream;
-}
-
-// What the output area must show: the chunks as lines, each without its last
-// line feed.
-QString ExpectedText(const std::string& stream) {
-  QString text;
-  for (std::size_t at = 0; at < stream.size(); at += kChunkBytes) {
-    std::string_view chunk = std::string_view(stream).substr(at, kChunkBytes);
-    if (chunk.ends_with('\n')) {
-      chunk.remove_suffix(1);
-    }
-    if (at > 0) {
-      text += QLatin1Char('\n');
-    }
-    text += QString::fromUtf8(chunk.data(), static_cast<qsizetype>(chunk.size()));
-  }
-  return text;
-}
 
 // The longest time the event loop went without handling a timer event.
 class StallMeter : public QObject {
@@ -76,27 +40,15 @@ class StallMeter : public QObject {
   StallMeter() {
     connect(&ticker_, &QTimer::timeout, this,
             [this] { longest_ = std::max(longest_, sinceTick_.restart()); });
-  }
-  void Start() {
-    longest_ = 0;
     sinceTick_.start();
     ticker_.start(1);
   }
-  qint64 StopMilliseconds() {
-    ticker_.stop();
-    return longest_;
-  }
+  qint64 LongestMilliseconds() const { return longest_; }
 
  private:
   QTimer ticker_;
   QElapsedTimer sinceTick_;
   qint64 longest_ = 0;
-};
-
-struct Figures {
-  double megabytesPerSecond;
-  qint64 longestStallMilliseconds;
-  long peakResidentMegabytes;
 };
 
 long PeakResidentMegabytes() {
@@ -105,33 +57,26 @@ long PeakResidentMegabytes() {
   return usage.ru_maxrss / 1024;
 }
 
-// Feeds `stream` to `sink` chunk by chunk, each chunk without its last line
-// feed, handling events between chunks; `finish` runs before the clock stops.
+// Runs the tool into `sink`; `finish` (showing what still waits) counts in.
 template <typename Finish>
-Figures Feed(const std::string& stream, velmora::OutputSink& sink, velmora::RunEvents& events,
-             Finish finish) {
-  StallMeter stalls;
-  stalls.Start();
+void MeasureRun(const char* name, std::size_t bytes, velmora::OutputSink& sink,
+                velmora::RunEvents& events, Finish finish) {
+  const StallMeter stalls;
   QElapsedTimer clock;
   clock.start();
-  for (std::size_t at = 0; at < stream.size(); at += kChunkBytes) {
-    std::string_view chunk = std::string_view(stream).substr(at, kChunkBytes);
-    if (chunk.ends_with('\n')) {
-      chunk.remove_suffix(1);
-    }
-    sink.AppendLine(chunk);
-    events.ProcessPendingEvents();
-  }
+  velmora::RunCaptured(VELMORA_BENCH_LINE_FLOOD, std::to_string(bytes), sink, events);
   finish();
   const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-  return {static_cast<double>(stream.size()) / 1e6 / seconds, stalls.StopMilliseconds(),
-          PeakResidentMegabytes()};
+  std::printf("%-28s %8.1f MB/s   longest stall %4lld ms   peak memory %5ld MB\n", name,
+              static_cast<double>(bytes) / 1e6 / seconds,
+              static_cast<long long>(stalls.LongestMilliseconds()), PeakResidentMegabytes());
 }
 
-void Print(const char* name, const Figures& figures) {
-  std::printf("%-28s %9.1f MB/s   longest stall %4lld ms   peak memory %6ld MB\n", name,
-              figures.megabytesPerSecond, static_cast<long long>(figures.longestStallMilliseconds),
-              figures.peakResidentMegabytes);
+// Chunk boundaries fall where the pipe's reads did, each adding a line break
+// or taking the one it ends with; the text without line breaks is the same.
+QString WithoutLineBreaks(QString text) {
+  text.remove(QLatin1Char('\n'));
+  return text;
 }
 
 }  // namespace
@@ -141,10 +86,9 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication application(argc, argv);
-  const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
-  const std::string stream = LineStream(megabytes * 1000 * 1000);
-  std::printf("%zu MB of %zu-character lines in %zu-byte chunks\n", megabytes, kLineBytes,
-              kChunkBytes);
+  const std::size_t bytes = (argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100) * 1000 * 1000;
+  std::printf("%zu MB of %zu-character lines written in %zu-byte writes\n", bytes / 1000 / 1000,
+              velmora::bench::kLineBytes, velmora::bench::kWriteBytes);
 
   // No settings file: the window starts with its notice and one message.
   const velmora::Settings settings("/nonexistent");
@@ -153,15 +97,16 @@ int main(int argc, char* argv[]) {
   QCoreApplication::processEvents();
 
   DiscardingSink discarding;
-  Print("discarding sink (baseline)", Feed(stream, discarding, form.Events(), [] {}));
-
+  MeasureRun("discarding sink (baseline)", bytes, discarding, form.Events(), [] {});
   form.ClearOutput();
-  Print("MemoResult", Feed(stream, form, form.Events(), [&form] {
-          form.Output().Flush();
-          QCoreApplication::processEvents();
-        }));
+  MeasureRun("MemoResult", bytes, form, form.Events(), [&form] {
+    form.Output().Flush();
+    QCoreApplication::processEvents();
+  });
+
   const auto& memo = *form.findChild<QPlainTextEdit*>(QStringLiteral("MemoResult"));
-  const bool exact = memo.toPlainText() == ExpectedText(stream);
-  std::printf("text shown: %s\n", exact ? "exactly the lines appended" : "DIFFERENT");
-  return exact ? 0 : 1;
+  const bool whole = WithoutLineBreaks(memo.toPlainText()) ==
+                     WithoutLineBreaks(QString::fromLatin1(velmora::bench::LineStream(bytes)));
+  std::printf("output area: %s\n", whole ? "every byte, in order" : "DIFFERS from the output");
+  return whole ? 0 : 1;
 }
