@@ -1,0 +1,238 @@
+#include "ui/form_main.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPalette>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <filesystem>
+
+#include "config/text.h"
+#include "config/tool_locations.h"
+#include "ui/dialogs.h"
+#include "ui/dropped_paths.h"
+#include "ui/handler_dispatch.h"
+#include "ui/signer_type.h"
+#include "ui/window_font.h"
+#include "ui_form_main.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kUserDefinedButtons = 13;
+
+std::unique_ptr<Ui::TFormMain> SetUpLayout(QWidget& form) {
+  auto layout = std::make_unique<Ui::TFormMain>();
+  layout->setupUi(&form);
+  return layout;
+}
+
+// The tooltip background tells the output area apart from the window.
+void PaintOnTooltipBackground(QWidget& widget) {
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+  widget.setPalette(palette);
+}
+
+}  // namespace
+
+TFormMain::TFormMain(const Settings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      settings_(settings),
+      ui_(SetUpLayout(*this)),
+      signerTypes_(new QButtonGroup(this)),
+      openDialog_(new QFileDialog(this)),
+      saveDialog_(new QFileDialog(this)),
+      output_(*ui_->MemoResult) {
+  setFont(WindowFont());
+  setFixedSize(size());
+  PaintOnTooltipBackground(*ui_->MemoResult);
+  openDialog_->setObjectName(QStringLiteral("OpenDialog"));
+  ConfigureOpenDialog(*openDialog_);
+  saveDialog_->setObjectName(QStringLiteral("SaveDialog"));
+  ConfigureSaveDialog(*saveDialog_);
+  signerTypes_->setObjectName(QStringLiteral("rgSignerTypeSetupItems"));
+  signerTypes_->addButton(ui_->rgSignerTypeSetupItem0, 0);
+  signerTypes_->addButton(ui_->rgSignerTypeSetupItem1, 1);
+  signerTypes_->addButton(ui_->rgSignerTypeSetupItem2, 2);
+  ConnectHandlers();
+  move(QGuiApplication::primaryScreen()->availableGeometry().center() - rect().center());
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::ConnectHandlers() {
+  DispatchOnClick(ui_->BtnOpenFile, &TFormMain::BtnOpenFileClick);
+  DispatchOnClick(ui_->BtnOpenDir, &TFormMain::BtnOpenDirClick);
+  // Only a change of item is a click of the radio group; a programmatic
+  // change blocks this and calls the handler itself.
+  connect(signerTypes_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked) {
+      DispatchHandler(this, [this] { rgSignerTypeSetupClick(); });
+    }
+  });
+}
+
+void TFormMain::DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)()) {
+  connect(button, &QAbstractButton::clicked, this,
+          [this, handler] { DispatchHandler(this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TFormMain::AppendLine(std::string_view line) {
+  output_.AppendLine(line);
+}
+
+void TFormMain::ShowResultsPage() {
+  ui_->PageControl->setCurrentWidget(ui_->TabSheetResult);
+}
+
+void TFormMain::ClearOutput() {
+  output_.Clear();
+}
+
+std::string TFormMain::SourcePathField() {
+  return ui_->EditSourceFile->text().toStdString();
+}
+
+int TFormMain::SignerTypeIndex() {
+  return signerTypes_->checkedId();
+}
+
+std::optional<std::string> TFormMain::AskDestination(const SavePrompt& prompt) {
+  ApplySavePrompt(*saveDialog_, prompt);
+  const std::optional<QString> chosen =
+      AskRemembering(*saveDialog_, saveInitialDirectory_, QString::fromStdString(prompt.FileName));
+  if (!chosen) {
+    return std::nullopt;
+  }
+  return chosen->toStdString();
+}
+
+RunEvents& TFormMain::Events() {
+  return events_;
+}
+
+void TFormMain::RunCommand(const std::function<void()>& command) {
+  ++runDepth_;
+  DispatchHandler(this, command);
+  --runDepth_;
+  if (runDepth_ == 0 && closeRequested_) {
+    closeRequested_ = false;
+    close();
+  }
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    DispatchHandler(this, [this] { FormShow(); });
+  }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  // A run waiting for its tool sits in a nested event loop; were the window
+  // to go now, the run would go on unseen and the program could not end. It
+  // stays until the run has shown its end banner.
+  if (runDepth_ > 0) {
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (FirstLocalPath(event->mimeData()->urls())) {
+    event->acceptProposedAction();
+  }
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = FirstLocalPath(event->mimeData()->urls());
+  if (!path) {
+    return;
+  }
+  event->acceptProposedAction();
+  DispatchHandler(this, [this, &path] { FormDropFiles(*path); });
+}
+
+void TFormMain::FormShow() {
+  ShowResultsPage();
+  if (!settings_.SettingsFileExists()) {
+    AppendLine("配置文件Velmora.ini不存在，请检查");
+    return;
+  }
+  openInitialDirectory_ = QString::fromStdString(settings_.ResolveCurrentDir());
+  saveInitialDirectory_ = openInitialDirectory_;
+  LoadUserDefinedButtons();
+  SelectSignerType(SignerTypeIndexFromSetting(settings_.ReadSetting("General", "SignerType", "0")));
+  ReportMissingJava();
+}
+
+void TFormMain::LoadUserDefinedButtons() {
+  for (int number = 1; number <= kUserDefinedButtons; ++number) {
+    const std::string section = "UserDefine" + std::to_string(number);
+    auto* button = findChild<QAbstractButton*>(QStringLiteral("BtnUserDefine%1").arg(number));
+    button->setVisible(LowerAscii(settings_.ReadSetting(section, "Enabled", "")) == "true");
+    button->setText(QString::fromStdString(settings_.ReadSetting(section, "Caption", "")));
+  }
+}
+
+void TFormMain::SelectSignerType(int index) {
+  if (index == SignerTypeIndex()) {
+    return;
+  }
+  {
+    const QSignalBlocker blocker(signerTypes_);
+    if (index < 0) {
+      // An exclusive group refuses to uncheck its last checked button.
+      signerTypes_->setExclusive(false);
+      signerTypes_->checkedButton()->setChecked(false);
+      signerTypes_->setExclusive(true);
+    } else {
+      signerTypes_->button(index)->setChecked(true);
+    }
+  }
+  // Called here rather than through the signal, so that a failed write
+  // also cuts start-up short.
+  if (index >= 0) {
+    rgSignerTypeSetupClick();
+  }
+}
+
+void TFormMain::ReportMissingJava() {
+  const std::filesystem::path java = ResolveJavaHome(settings_) + "/bin/java";
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(java, ignored)) {
+    AppendLine("没有找到JDK或JRE环境，请检查");
+  }
+}
+
+void TFormMain::BtnOpenFileClick() {
+  if (const std::optional<QString> chosen = AskRemembering(*openDialog_, openInitialDirectory_)) {
+    ui_->EditSourceFile->setText(*chosen);
+  }
+}
+
+void TFormMain::BtnOpenDirClick() {
+  if (const std::optional<QString> chosen = BrowseForFolder(this)) {
+    ui_->EditSourceFile->setText(*chosen);
+  }
+}
+
+void TFormMain::rgSignerTypeSetupClick() {
+  settings_.WriteSetting("General", "SignerType", std::to_string(SignerTypeIndex()));
+}
+
+void TFormMain::FormDropFiles(const QString& path) {
+  ui_->EditSourceFile->setText(path);
+}
+
+}  // namespace velmora

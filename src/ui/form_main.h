@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "exec/window_operations.h"
+#include "ui/output_area.h"
+#include "ui/qt_run_events.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QFileDialog;
+
+namespace Ui {
+class TFormMain;
+}
+
+namespace velmora {
+
+// The program's one window. Its layout is form_main.ui; its handlers are named
+// after the control and the event. It also is what the command pipeline sees
+// of the window.
+class TFormMain : public QWidget, public WindowOperations {
+  Q_OBJECT
+
+ public:
+  // `settings` is read at the first showing and by the handlers; it must
+  // outlive the window.
+  explicit TFormMain(const Settings& settings, QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // WindowOperations
+  void AppendLine(std::string_view line) override;
+  void ShowResultsPage() override;
+  void ClearOutput() override;
+  std::string SourcePathField() override;
+  int SignerTypeIndex() override;
+  std::optional<std::string> AskDestination(const SavePrompt& prompt) override;
+  RunEvents& Events() override;
+
+  // Runs one command of the window (a tool run, which may wait in a nested
+  // event loop). An exception leaving it is shown as an error box. A close
+  // asked for meanwhile is carried out once the outermost command has ended.
+  void RunCommand(const std::function<void()>& command);
+
+  // The output area, for whoever must see appended lines at once.
+  OutputArea& Output() { return output_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void FormShow();
+  void BtnOpenFileClick();
+  void BtnOpenDirClick();
+  void rgSignerTypeSetupClick();
+  void FormDropFiles(const QString& path);
+
+  void ConnectHandlers();
+  void DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)());
+  void LoadUserDefinedButtons();
+  void SelectSignerType(int index);
+  void ReportMissingJava();
+
+  const Settings& settings_;
+  std::unique_ptr<Ui::TFormMain> ui_;
+  QButtonGroup* signerTypes_;
+  QFileDialog* openDialog_;
+  QFileDialog* saveDialog_;
+  QString openInitialDirectory_;
+  QString saveInitialDirectory_;
+  OutputArea output_;
+  QtRunEvents events_;
+  bool shown_ = false;
+  int runDepth_ = 0;
+  bool closeRequested_ = false;
+};
+
+}  // namespace velmora
