@@ -31,7 +31,7 @@ void ConfigureOpenDialog(QFileDialog& dialog) {
   dialog.setWindowTitle(QStringLiteral("选择文件"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters(NameFiltersFromFilterList(kOpenFilters));
+  SetFilterList(dialog, kOpenFilters);
   dialog.setSizeGripEnabled(true);
 }
 
@@ -45,7 +45,7 @@ void ConfigureSaveDialog(QFileDialog& dialog) {
 
 void ApplySavePrompt(QFileDialog& dialog, const SavePrompt& prompt) {
   dialog.setWindowTitle(FromUtf8(prompt.Title));
-  dialog.setNameFilters(NameFiltersFromFilterList(prompt.Filter));
+  SetFilterList(dialog, prompt.Filter);
   // Qt takes the suffix without its dot.
   QString suffix = FromUtf8(prompt.DefaultExt);
   if (suffix.startsWith(QLatin1Char('.'))) {

@@ -1,5 +1,6 @@
 #include "ui/file_filters.h"
 
+#include <QFileDialog>
 #include <QString>
 
 namespace velmora {
@@ -14,17 +15,6 @@ QString QtPatterns(const QString& patterns) {
   return translated.join(QLatin1Char(' '));
 }
 
-// Qt shows the patterns in parentheses after the description itself, so a
-// description that already shows them would show them twice.
-QString DescriptionWithoutPatterns(const QString& description, const QString& patterns) {
-  const QString shown = QLatin1Char('(') + patterns.trimmed() + QLatin1Char(')');
-  const QString trimmed = description.trimmed();
-  if (trimmed.endsWith(shown)) {
-    return trimmed.chopped(shown.size()).trimmed();
-  }
-  return trimmed;
-}
-
 }  // namespace
 
 QStringList NameFiltersFromFilterList(std::string_view filterList) {
@@ -33,13 +23,20 @@ QStringList NameFiltersFromFilterList(std::string_view filterList) {
           .split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
-    const QString& description = items.at(i);
-    const QString& patterns = items.at(i + 1);
-    const QString filter = DescriptionWithoutPatterns(description, patterns) +
-                           QStringLiteral(" (") + QtPatterns(patterns) + QLatin1Char(')');
-    filters.append(filter.trimmed());
+    filters.append(items.at(i) + QStringLiteral(" (") + QtPatterns(items.at(i + 1)) +
+                   QLatin1Char(')'));
   }
   return filters;
+}
+
+void SetFilterList(QFileDialog& dialog, std::string_view filterList) {
+  // Qt's own dialog matches by the last parentheses of a filter and, with its
+  // details hidden, shows what stands before them: the description, even one
+  // that shows its own patterns in other terms than Qt's. A desktop's native
+  // dialog would render the names its own way.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setNameFilters(NameFiltersFromFilterList(filterList));
 }
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include "form_fixture.h"
+#include "shown_filters.h"
 
 namespace velmora::testing {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 // How a dialog looked when the window showed it.
 struct SeenDialog {
   QString title;
-  QStringList filters;
+  QStringList filters;  // as shown
   QString defaultSuffix;
   QString directory;
   QString proposed;
@@ -30,7 +31,7 @@ class Dialogs : public FormTest {
   // Answers the next dialogs with `answer` (nothing: cancel) and records them.
   void Answer(std::optional<QString> answer) {
     AnswerFileDialogsWith([this, answer](QFileDialog& dialog) {
-      seen.push_back({dialog.windowTitle(), dialog.nameFilters(), dialog.defaultSuffix(),
+      seen.push_back({dialog.windowTitle(), ShownFilterNames(dialog), dialog.defaultSuffix(),
                       dialog.directory().absolutePath(), dialog.selectedFiles().value(0),
                       dialog.fileMode(), dialog.acceptMode(),
                       dialog.testOption(QFileDialog::ShowDirsOnly)});
@@ -124,7 +125,7 @@ TEST_F(Dialogs, save_prompt_proposes_the_name_with_its_filters_and_extension) {
   ASSERT_EQ(seen.size(), 1U);
   EXPECT_EQ(seen[0].title, QStringLiteral("另存为"));
   EXPECT_EQ(seen[0].filters,
-            (QStringList{QStringLiteral("apk 文件 (*.apk)"), QStringLiteral("所有文件 (*)")}));
+            (QStringList{QStringLiteral("apk 文件 (*.apk)"), QStringLiteral("所有文件 (*.*)")}));
   EXPECT_EQ(seen[0].defaultSuffix, QStringLiteral("apk"));
   EXPECT_EQ(seen[0].acceptMode, QFileDialog::AcceptSave);
   // The proposal carries no directory: it opens in the remembered one.
@@ -152,8 +153,7 @@ TEST_F(Dialogs, folder_save_prompt_shows_only_folders_and_returns_the_directory_
   ASSERT_EQ(seen.size(), 1U);
   EXPECT_EQ(seen[0].title, QStringLiteral("选择目录"));
   EXPECT_EQ(seen[0].filters,
-            (QStringList{QStringLiteral("选择目录 (*.$$$DefaultDirectoryExtName$$$)"),
-                         QStringLiteral("所有文件 (*)")}));
+            (QStringList{QStringLiteral("选择目录"), QStringLiteral("所有文件 (*.*)")}));
   EXPECT_EQ(seen[0].defaultSuffix, QString());
   EXPECT_EQ(seen[0].proposed, Path(programDir / "demo"));
 }
@@ -176,7 +176,7 @@ TEST_F(Dialogs, save_prompt_with_an_empty_extension_sets_no_default_suffix) {
   form->AskDestination(SavePrompt{"demo", "所有文件 (*.*)|*.*", "", "另存为", false});
   ASSERT_EQ(seen.size(), 2U);
   EXPECT_EQ(seen[1].defaultSuffix, QString());
-  EXPECT_EQ(seen[1].filters, QStringList{QStringLiteral("所有文件 (*)")});
+  EXPECT_EQ(seen[1].filters, QStringList{QStringLiteral("所有文件 (*.*)")});
 }
 
 }  // namespace

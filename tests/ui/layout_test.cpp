@@ -16,6 +16,7 @@
 #include <ostream>
 
 #include "form_fixture.h"
+#include "shown_filters.h"
 
 namespace velmora::testing {
 namespace {
@@ -260,10 +261,10 @@ TEST_F(MainWindowLayout, open_dialog_filters_packages_and_chooses_an_existing_fi
   ShowForm();
   const auto& dialog = Find<QFileDialog>("OpenDialog");
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("选择文件"));
-  EXPECT_EQ(dialog.nameFilters(),
+  EXPECT_EQ(ShownFilterNames(dialog),
             (QStringList{QStringLiteral("apk文件 (*.apk)"), QStringLiteral("dex文件 (*.dex)"),
                          QStringLiteral("jar文件 (*.jar)"), QStringLiteral("odex文件 (*.odex)"),
-                         QStringLiteral("所有文件 (*)")}));
+                         QStringLiteral("所有文件 (*.*)")}));
   EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
   EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
   EXPECT_TRUE(dialog.isSizeGripEnabled());
