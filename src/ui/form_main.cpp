@@ -14,6 +14,8 @@
 
 #include "config/text.h"
 #include "config/tool_locations.h"
+#include "exec/button_requests.h"
+#include "exec/command_pipeline.h"
 #include "ui/dialogs.h"
 #include "ui/dropped_paths.h"
 #include "ui/handler_dispatch.h"
@@ -67,9 +69,14 @@ TFormMain::TFormMain(const Settings& settings, QWidget* parent)
 
 TFormMain::~TFormMain() = default;
 
+QAbstractButton* TFormMain::UserDefinedButton(int number) const {
+  return findChild<QAbstractButton*>(QStringLiteral("BtnUserDefine%1").arg(number));
+}
+
 void TFormMain::ConnectHandlers() {
   DispatchOnClick(ui_->BtnOpenFile, &TFormMain::BtnOpenFileClick);
   DispatchOnClick(ui_->BtnOpenDir, &TFormMain::BtnOpenDirClick);
+  ConnectCommandButtons();
   // Only a change of item is a click of the radio group; a programmatic
   // change blocks this and calls the handler itself.
   connect(signerTypes_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
@@ -79,9 +86,36 @@ void TFormMain::ConnectHandlers() {
   });
 }
 
+void TFormMain::ConnectCommandButtons() {
+  RunCommandOnClick(ui_->BtnDecompile, &TFormMain::BtnDecompileClick);
+  RunCommandOnClick(ui_->BtnCompile, &TFormMain::BtnCompileClick);
+  RunCommandOnClick(ui_->BtnSigner, &TFormMain::BtnSignerClick);
+  RunCommandOnClick(ui_->BtnZipAlign, &TFormMain::BtnZipAlignClick);
+  RunCommandOnClick(ui_->BtnCompileSigner, &TFormMain::BtnCompileSignerClick);
+  RunCommandOnClick(ui_->BtnInstallFramework, &TFormMain::BtnInstallFrameworkClick);
+  RunCommandOnClick(ui_->BtnEmptyFramework, &TFormMain::BtnEmptyFrameworkClick);
+  RunCommandOnClick(ui_->Btndex2jar, &TFormMain::Btndex2jarClick);
+  RunCommandOnClick(ui_->BtnOpenJar, &TFormMain::BtnOpenJarClick);
+  RunCommandOnClick(ui_->Btnjar2dex, &TFormMain::Btnjar2dexClick);
+  RunCommandOnClick(ui_->Btndex2smali, &TFormMain::Btndex2smaliClick);
+  RunCommandOnClick(ui_->Btnsmali2dex, &TFormMain::Btnsmali2dexClick);
+  RunCommandOnClick(ui_->Btnodex2smali, &TFormMain::Btnodex2smaliClick);
+  for (int number = 1; number <= kUserDefinedButtons; ++number) {
+    QAbstractButton* button = UserDefinedButton(number);
+    connect(button, &QAbstractButton::clicked, this,
+            [this, button] { RunCommand([this, button] { BtnUserDefine1Click(*button); }); });
+  }
+}
+
 void TFormMain::DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)()) {
   connect(button, &QAbstractButton::clicked, this,
           [this, handler] { DispatchHandler(this, [this, handler] { (this->*handler)(); }); });
+}
+
+// A command button's handler may wait for its tool in a nested event loop.
+void TFormMain::RunCommandOnClick(QAbstractButton* button, void (TFormMain::*handler)()) {
+  connect(button, &QAbstractButton::clicked, this,
+          [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
 }
 
 void TFormMain::AppendLine(std::string_view line) {
@@ -179,7 +213,7 @@ void TFormMain::FormShow() {
 void TFormMain::LoadUserDefinedButtons() {
   for (int number = 1; number <= kUserDefinedButtons; ++number) {
     const std::string section = "UserDefine" + std::to_string(number);
-    auto* button = findChild<QAbstractButton*>(QStringLiteral("BtnUserDefine%1").arg(number));
+    QAbstractButton* button = UserDefinedButton(number);
     button->setVisible(LowerAscii(settings_.ReadSetting(section, "Enabled", "")) == "true");
     button->setText(QString::fromStdString(settings_.ReadSetting(section, "Caption", "")));
   }
@@ -225,6 +259,66 @@ void TFormMain::BtnOpenDirClick() {
   if (const std::optional<QString> chosen = BrowseForFolder(this)) {
     ui_->EditSourceFile->setText(*chosen);
   }
+}
+
+void TFormMain::RunButtonSection(std::string_view section) {
+  RunSection(ButtonRequestFor(section, settings_), settings_, *this);
+}
+
+void TFormMain::BtnDecompileClick() {
+  RunButtonSection("Decompile");
+}
+
+void TFormMain::BtnCompileClick() {
+  RunButtonSection("Compile");
+}
+
+void TFormMain::BtnSignerClick() {
+  RunButtonSection("Signer");
+}
+
+void TFormMain::BtnZipAlignClick() {
+  RunButtonSection("ZipAlign");
+}
+
+void TFormMain::BtnCompileSignerClick() {
+  RebuildThenSign(settings_, *this);
+}
+
+void TFormMain::BtnInstallFrameworkClick() {
+  RunButtonSection("InstallFramework");
+}
+
+void TFormMain::BtnEmptyFrameworkClick() {
+  RunButtonSection("EmptyFramework");
+}
+
+void TFormMain::Btndex2jarClick() {
+  RunButtonSection("dex2jar");
+}
+
+void TFormMain::BtnOpenJarClick() {
+  RunButtonSection("OpenJar");
+}
+
+void TFormMain::Btnjar2dexClick() {
+  RunButtonSection("jar2dex");
+}
+
+void TFormMain::Btndex2smaliClick() {
+  RunButtonSection("dex2smali");
+}
+
+void TFormMain::Btnsmali2dexClick() {
+  RunButtonSection("smali2dex");
+}
+
+void TFormMain::Btnodex2smaliClick() {
+  RunButtonSection("odex2smali");
+}
+
+void TFormMain::BtnUserDefine1Click(const QObject& sender) {
+  RunButtonSection("UserDefine" + std::to_string(sender.property("tag").toInt()));
 }
 
 void TFormMain::rgSignerTypeSetupClick() {

@@ -62,11 +62,30 @@ class TFormMain : public QWidget, public WindowOperations {
   void FormShow();
   void BtnOpenFileClick();
   void BtnOpenDirClick();
+  void BtnDecompileClick();
+  void BtnCompileClick();
+  void BtnSignerClick();
+  void BtnZipAlignClick();
+  void BtnCompileSignerClick();
+  void BtnInstallFrameworkClick();
+  void BtnEmptyFrameworkClick();
+  void Btndex2jarClick();
+  void BtnOpenJarClick();
+  void Btnjar2dexClick();
+  void Btndex2smaliClick();
+  void Btnsmali2dexClick();
+  void Btnodex2smaliClick();
+  // All thirteen user-defined buttons; `sender` is the one pressed.
+  void BtnUserDefine1Click(const QObject& sender);
   void rgSignerTypeSetupClick();
   void FormDropFiles(const QString& path);
 
+  QAbstractButton* UserDefinedButton(int number) const;
   void ConnectHandlers();
+  void ConnectCommandButtons();
   void DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)());
+  void RunCommandOnClick(QAbstractButton* button, void (TFormMain::*handler)());
+  void RunButtonSection(std::string_view section);
   void LoadUserDefinedButtons();
   void SelectSignerType(int index);
   void ReportMissingJava();
