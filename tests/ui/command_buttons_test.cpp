@@ -31,11 +31,14 @@ struct SeenPrompt {
   QString proposed;     // the name in the name field
 };
 
-// A section whose tool writes "ran " + its first argument, and the end banner
-// of a run of it that took less than a second.
+// Section `name` of a settings file with `keys`, commented with its own name so
+// that its banners tell which section ran.
 std::string Section(std::string_view name, std::string_view keys) {
   return "[" + std::string(name) + "]\nComments=" + std::string(name) + "\n" + std::string(keys);
 }
+
+// What the output area shows of one run under `comment` that took less than a
+// second and whose tool wrote the line `between`.
 QString Banners(std::string_view comment, std::string_view between) {
   return QString::fromStdString("------" + std::string(comment) + " 开始------\n" +
                                 std::string(between) + "\n------" + std::string(comment) +
@@ -57,8 +60,8 @@ class CommandButtons : public FormTest {
     });
   }
 
-  // A command of `name` that runs the recording tool with the section's name,
-  // the source and the destination.
+  // Section `name` running the recording tool, which writes "ran " + its first
+  // argument, with the section's name, the source and the destination.
   std::string Command(std::string_view name, std::string_view sourceType,
                       std::string_view destinationType) const {
     return Section(name, "SourceFileType=" + std::string(sourceType) +
