@@ -7,9 +7,8 @@
 # folder ($XDG_DATA_HOME, else ~/.local/share), and for any other program
 # folder to /usr/local/share, where every user's menu finds it.
 #
-# include()d from an install script with VELMORA_DESKTOP_TEMPLATE,
-# VELMORA_DESKTOP_STAGING (where the entry is written before it is installed)
-# and VELMORA_DESKTOP_DATA_DIR set.
+# include()d from an install script with VELMORA_DESKTOP_TEMPLATE and
+# VELMORA_DESKTOP_DATA_DIR set.
 
 # Run as a script or from an install script, where no project sets the policies.
 cmake_policy(VERSION 3.25)
@@ -57,5 +56,9 @@ velmora_desktop_string("${CMAKE_INSTALL_PREFIX}/velmora" VELMORA_DESKTOP_TRYEXEC
 velmora_desktop_string("${CMAKE_INSTALL_PREFIX}/velmora.svg" VELMORA_DESKTOP_ICON)
 velmora_desktop_data_dir(data_dir)
 
-configure_file("${VELMORA_DESKTOP_TEMPLATE}" "${VELMORA_DESKTOP_STAGING}/velmora.desktop" @ONLY)
-file(INSTALL "${VELMORA_DESKTOP_STAGING}/velmora.desktop" DESTINATION "${data_dir}/applications")
+# Written straight to its place: a file staged in the build folder would be
+# shared by installs to different prefixes running at the same time.
+set(entry "$ENV{DESTDIR}${data_dir}/applications/velmora.desktop")
+message(STATUS "Installing: ${entry}")
+configure_file("${VELMORA_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
