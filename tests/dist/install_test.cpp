@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "support/child_process.h"
+#include "support/child_program.h"
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
@@ -17,9 +17,9 @@ namespace fs = std::filesystem;
 
 // cmake --install of this build into `prefix`, with the home folder and
 // the data folder the desktop entry goes to set as given.
-ChildResult Install(const std::string& prefix,
-                    const std::map<std::string, std::string>& environment) {
-  return RunChild({VELMORA_TEST_CMAKE, "--install", VELMORA_TEST_BUILD_DIR, "--prefix", prefix},
+FinishedProgram Install(const std::string& prefix,
+                        const std::map<std::string, std::string>& environment) {
+  return RunToEnd({VELMORA_TEST_CMAKE, "--install", VELMORA_TEST_BUILD_DIR, "--prefix", prefix},
                   environment);
 }
 
@@ -31,7 +31,7 @@ std::string LineStartingWith(const std::string& text, const std::string& start) 
 
 class InstallTest : public ::testing::Test {
  protected:
-  ChildResult InstallIntoHome() {
+  FinishedProgram InstallIntoHome() {
     return Install(prefix_, {{"HOME", home_}, {"XDG_DATA_HOME", ""}, {"DESTDIR", ""}});
   }
 
@@ -42,8 +42,8 @@ class InstallTest : public ::testing::Test {
 };
 
 TEST_F(InstallTest, lays_out_the_program_folder_as_the_program_expects_it) {
-  const ChildResult install = InstallIntoHome();
-  ASSERT_EQ(install.exitStatus, 0) << install.output << install.errors;
+  const FinishedProgram install = InstallIntoHome();
+  ASSERT_EQ(install.exitStatus, 0) << install.out << install.err;
 
   EXPECT_EQ(TempDir::ReadFile(prefix_ + "/Velmora.ini"),
             TempDir::ReadFile(VELMORA_TEST_SOURCE_DIR "/dist/Velmora.ini"));
@@ -70,8 +70,8 @@ TEST_F(InstallTest, puts_a_desktop_entry_that_starts_the_installed_program_into_
   const std::string entry = TempDir::ReadFile(entry_);
   EXPECT_EQ(LineStartingWith(entry, "Exec="), "Exec=\"" + prefix_ + "/velmora\"");
   EXPECT_EQ(LineStartingWith(entry, "Icon="), "Icon=" + prefix_ + "/velmora.svg");
-  const ChildResult validation = RunChild({"desktop-file-validate", entry_});
-  EXPECT_EQ(validation.exitStatus, 0) << validation.output << validation.errors;
+  const FinishedProgram validation = RunToEnd({"desktop-file-validate", entry_});
+  EXPECT_EQ(validation.exitStatus, 0) << validation.out << validation.err;
 }
 
 TEST_F(InstallTest, honours_the_users_data_folder) {
@@ -88,9 +88,9 @@ TEST_F(InstallTest, installing_again_keeps_the_users_settings_and_keystore) {
   work_.Write("家 目录/.local/opt/维尔 mora/Velmora.ini", "[General]\nSignerType=2\n");
   work_.Write("家 目录/.local/opt/维尔 mora/tool/debug.keystore", "the user's key");
 
-  const ChildResult again = InstallIntoHome();
+  const FinishedProgram again = InstallIntoHome();
 
-  ASSERT_EQ(again.exitStatus, 0) << again.output << again.errors;
+  ASSERT_EQ(again.exitStatus, 0) << again.out << again.err;
   EXPECT_EQ(TempDir::ReadFile(prefix_ + "/Velmora.ini"), "[General]\nSignerType=2\n");
   EXPECT_EQ(TempDir::ReadFile(prefix_ + "/Velmora.ini.new"),
             TempDir::ReadFile(VELMORA_TEST_SOURCE_DIR "/dist/Velmora.ini"));
@@ -103,9 +103,9 @@ TEST_F(InstallTest, a_folder_outside_the_home_gets_an_entry_for_every_user_with_
   const std::string stage = work_ / "stage";
   const std::string prefix = "/opt/ve$l \"q\" `x` 100%";
 
-  const ChildResult install = Install(prefix, {{"HOME", home_}, {"DESTDIR", stage}});
+  const FinishedProgram install = Install(prefix, {{"HOME", home_}, {"DESTDIR", stage}});
 
-  ASSERT_EQ(install.exitStatus, 0) << install.output << install.errors;
+  ASSERT_EQ(install.exitStatus, 0) << install.out << install.err;
   const std::string entry =
       TempDir::ReadFile(stage + "/usr/local/share/applications/velmora.desktop");
   EXPECT_EQ(LineStartingWith(entry, "Exec="),

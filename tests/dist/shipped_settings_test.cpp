@@ -13,7 +13,7 @@
 #include "config/settings.h"
 #include "config/text.h"
 #include "config/tool_locations.h"
-#include "support/child_process.h"
+#include "support/child_program.h"
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
@@ -157,13 +157,13 @@ TEST(ShippedSettingsTest, name_the_debug_keystore_the_build_made_with_their_pass
   RequireTools({"keytool"});
   if (IsSkipped() || HasFailure()) return;
 
-  const ChildResult listing =
-      RunChild({"keytool", "-list", "-keystore", Expand("%keystore%"), "-storepass",
+  const FinishedProgram listing =
+      RunToEnd({"keytool", "-list", "-keystore", Expand("%keystore%"), "-storepass",
                 Expand("%storepass%"), "-alias", Expand("%alias%")});
 
   EXPECT_EQ(Expand("%keystore%"), kProgramDir + "/tool/debug.keystore");
-  EXPECT_EQ(listing.exitStatus, 0) << listing.output << listing.errors;
-  EXPECT_NE(listing.output.find("PrivateKeyEntry"), std::string::npos) << listing.output;
+  EXPECT_EQ(listing.exitStatus, 0) << listing.out << listing.err;
+  EXPECT_NE(listing.out.find("PrivateKeyEntry"), std::string::npos) << listing.out;
 }
 
 TEST(ShippedSettingsTest, give_apktool_the_framework_folder_under_the_tool_folder) {

@@ -9,7 +9,7 @@
 
 #include "config/placeholders.h"
 #include "config/settings.h"
-#include "support/child_process.h"
+#include "support/child_program.h"
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
@@ -59,9 +59,9 @@ class SignApkTest : public ::testing::Test {
     if (!MissingTools({"apktool", "apksigner", "zipalign", "jarsigner"}).empty()) return;
     suite_ = new TempDir;
     fs::copy(VELMORA_TEST_DATA_DIR "/demo", *suite_ / "演示 app", fs::copy_options::recursive);
-    const ChildResult build = RunChild({"apktool", "b", "-f", "-p", *suite_ / "frame work", "-o",
-                                        *suite_ / "演示 app.apk", *suite_ / "演示 app"});
-    buildLog_ = build.output + build.errors;
+    const FinishedProgram build = RunToEnd({"apktool", "b", "-f", "-p", *suite_ / "frame work",
+                                            "-o", *suite_ / "演示 app.apk", *suite_ / "演示 app"});
+    buildLog_ = build.out + build.err;
     if (build.exitStatus == 0) unsignedPackage_ = *suite_ / "演示 app.apk";
   }
   static void TearDownTestSuite() {
@@ -78,15 +78,15 @@ class SignApkTest : public ::testing::Test {
     fs::copy_file(unsignedPackage_, package_);
   }
 
-  ChildResult Sign(std::string_view signer, const SigningKey& key = ShippedSigningKey(),
-                   std::vector<std::string> extra = {}) {
+  FinishedProgram Sign(std::string_view signer, const SigningKey& key = ShippedSigningKey(),
+                       std::vector<std::string> extra = {}) {
     std::vector<std::string> command = SignCommand(signer, key, package_);
     command.insert(command.end(), extra.begin(), extra.end());
-    return RunChild(command);
+    return RunToEnd(command);
   }
 
-  static ChildResult Verify(const std::string& package) {
-    return RunChild({"apksigner", "verify", "--verbose", package});
+  static FinishedProgram Verify(const std::string& package) {
+    return RunToEnd({"apksigner", "verify", "--verbose", package});
   }
 
   std::string Contents() const { return TempDir::ReadFile(package_); }
@@ -118,22 +118,22 @@ void PrintTo(const SignerCase& signerCase, std::ostream* out) {
 class SignApkSignerTest : public SignApkTest, public ::testing::WithParamInterface<SignerCase> {};
 
 TEST_P(SignApkSignerTest, signs_in_place_so_that_the_package_verifies_and_is_aligned) {
-  const ChildResult signing = Sign(GetParam().signer);
-  ASSERT_EQ(signing.exitStatus, 0) << signing.output << signing.errors;
+  const FinishedProgram signing = Sign(GetParam().signer);
+  ASSERT_EQ(signing.exitStatus, 0) << signing.out << signing.err;
 
-  const ChildResult verification = Verify(package_);
-  EXPECT_EQ(verification.exitStatus, 0) << verification.output << verification.errors;
+  const FinishedProgram verification = Verify(package_);
+  EXPECT_EQ(verification.exitStatus, 0) << verification.out << verification.err;
   const std::string v2v3 = GetParam().v2AndV3 ? "true" : "false";
-  EXPECT_NE(verification.output.find("Verified using v1 scheme (JAR signing): true"),
+  EXPECT_NE(verification.out.find("Verified using v1 scheme (JAR signing): true"),
             std::string::npos)
-      << verification.output;
-  EXPECT_NE(verification.output.find("Verified using v2 scheme (APK Signature Scheme v2): " + v2v3),
+      << verification.out;
+  EXPECT_NE(verification.out.find("Verified using v2 scheme (APK Signature Scheme v2): " + v2v3),
             std::string::npos)
-      << verification.output;
-  EXPECT_NE(verification.output.find("Verified using v3 scheme (APK Signature Scheme v3): " + v2v3),
+      << verification.out;
+  EXPECT_NE(verification.out.find("Verified using v3 scheme (APK Signature Scheme v3): " + v2v3),
             std::string::npos)
-      << verification.output;
-  EXPECT_EQ(RunChild({"zipalign", "-c", "-p", "4", package_}).exitStatus, 0);
+      << verification.out;
+  EXPECT_EQ(RunToEnd({"zipalign", "-c", "-p", "4", package_}).exitStatus, 0);
   EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{"演示 app_signed.apk"});
 }
 
@@ -151,12 +151,12 @@ TEST_P(SignApkSignerTest, a_wrong_password_fails_and_leaves_the_package_as_it_wa
   SigningKey key = ShippedSigningKey();
   key.storepass = key.keypass = "wrong password";
 
-  const ChildResult signing = Sign(GetParam().signer, key);
+  const FinishedProgram signing = Sign(GetParam().signer, key);
 
   EXPECT_NE(signing.exitStatus, 0);
   // jarsigner reports its errors on standard output, apksigner on standard error.
-  EXPECT_NE((signing.output + signing.errors).find("password was incorrect"), std::string::npos)
-      << signing.output << signing.errors;
+  EXPECT_NE((signing.out + signing.err).find("password was incorrect"), std::string::npos)
+      << signing.out << signing.err;
   EXPECT_EQ(Contents(), before);
   EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{"演示 app_signed.apk"});
 }
@@ -169,25 +169,25 @@ INSTANTIATE_TEST_SUITE_P(Signers, SignApkSignerTest,
 TEST_F(SignApkTest, signing_again_with_the_other_signer_replaces_the_signature) {
   ASSERT_EQ(Sign("jarsigner").exitStatus, 0);
   ASSERT_EQ(Sign("apksigner").exitStatus, 0);
-  const ChildResult afterApksigner = Verify(package_);
-  EXPECT_EQ(afterApksigner.exitStatus, 0) << afterApksigner.output << afterApksigner.errors;
-  EXPECT_NE(afterApksigner.output.find("(APK Signature Scheme v2): true"), std::string::npos);
+  const FinishedProgram afterApksigner = Verify(package_);
+  EXPECT_EQ(afterApksigner.exitStatus, 0) << afterApksigner.out << afterApksigner.err;
+  EXPECT_NE(afterApksigner.out.find("(APK Signature Scheme v2): true"), std::string::npos);
 
   ASSERT_EQ(Sign("jarsigner").exitStatus, 0);
-  const ChildResult afterJarsigner = Verify(package_);
-  EXPECT_EQ(afterJarsigner.exitStatus, 0) << afterJarsigner.output << afterJarsigner.errors;
-  EXPECT_EQ(RunChild({"zipalign", "-c", "-p", "4", package_}).exitStatus, 0);
+  const FinishedProgram afterJarsigner = Verify(package_);
+  EXPECT_EQ(afterJarsigner.exitStatus, 0) << afterJarsigner.out << afterJarsigner.err;
+  EXPECT_EQ(RunToEnd({"zipalign", "-c", "-p", "4", package_}).exitStatus, 0);
 }
 
 TEST_F(SignApkTest, hands_the_time_stamp_authority_to_jarsigner) {
   const std::string before = Contents();
 
   // Nothing listens on the discard port, so the authority refuses the request.
-  const ChildResult signing =
+  const FinishedProgram signing =
       Sign("jarsigner", ShippedSigningKey(), {"--tsa", "http://127.0.0.1:9/"});
 
   EXPECT_EQ(signing.exitStatus, 1);
-  EXPECT_NE(signing.output.find("Connection refused"), std::string::npos) << signing.output;
+  EXPECT_NE(signing.out.find("Connection refused"), std::string::npos) << signing.out;
   EXPECT_EQ(Contents(), before);
 }
 
@@ -216,10 +216,10 @@ TEST_P(SignApkMisuseTest, refuses_with_a_message_and_leaves_the_package_as_it_wa
     command.push_back(argument == "PACKAGE" ? package_ : argument);
   }
 
-  const ChildResult result = RunChild(command);
+  const FinishedProgram result = RunToEnd(command);
 
   EXPECT_EQ(result.exitStatus, GetParam().exitStatus);
-  EXPECT_NE(result.errors.find(GetParam().message), std::string::npos) << result.errors;
+  EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
   EXPECT_EQ(TempDir::ReadFile(package_), "not yet signed");
   EXPECT_EQ(FilesIn(work_.path()), std::vector<std::string>{"演示 app.apk"});
 }

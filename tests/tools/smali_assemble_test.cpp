@@ -4,7 +4,7 @@
 #include <iterator>
 #include <string>
 
-#include "support/child_process.h"
+#include "support/child_program.h"
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
@@ -25,8 +25,8 @@ class SmaliAssembleTest : public ::testing::Test {
     fs::copy(VELMORA_TEST_DATA_DIR "/broken-smali", brokenSources_, fs::copy_options::recursive);
   }
 
-  ChildResult Assemble(const std::string& sources) {
-    return RunChild({kAssembleScript, "-o", dex_, sources});
+  FinishedProgram Assemble(const std::string& sources) {
+    return RunToEnd({kAssembleScript, "-o", dex_, sources});
   }
 
   TempDir work_;
@@ -37,21 +37,21 @@ class SmaliAssembleTest : public ::testing::Test {
 };
 
 TEST_F(SmaliAssembleTest, assembles_a_smali_folder_into_a_dex_that_disassembles_back) {
-  const ChildResult assembly = Assemble(sources_);
-  ASSERT_EQ(assembly.exitStatus, 0) << assembly.output << assembly.errors;
+  const FinishedProgram assembly = Assemble(sources_);
+  ASSERT_EQ(assembly.exitStatus, 0) << assembly.out << assembly.err;
 
-  const ChildResult classes = RunChild({"baksmali", "list", "classes", dex_});
-  EXPECT_EQ(classes.output, "Lorg/velmora/demo/MainActivity;\n") << classes.errors;
+  const FinishedProgram classes = RunToEnd({"baksmali", "list", "classes", dex_});
+  EXPECT_EQ(classes.out, "Lorg/velmora/demo/MainActivity;\n") << classes.err;
   EXPECT_EQ(fs::status(dex_).permissions() & fs::perms::others_read, fs::perms::others_read)
       << "a new dex is readable like any new file, not private like a scratch file";
 }
 
 TEST_F(SmaliAssembleTest, a_broken_source_fails_with_smalis_error_and_writes_no_dex) {
-  const ChildResult assembly = Assemble(brokenSources_);
+  const FinishedProgram assembly = Assemble(brokenSources_);
 
   EXPECT_EQ(assembly.exitStatus, 1);
-  EXPECT_NE(assembly.errors.find("Broken.smali[12,4] mismatched input 'retrun'"), std::string::npos)
-      << assembly.errors;
+  EXPECT_NE(assembly.err.find("Broken.smali[12,4] mismatched input 'retrun'"), std::string::npos)
+      << assembly.err;
   EXPECT_FALSE(fs::exists(dex_));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2)
       << "only the two source folders are left";
@@ -66,10 +66,10 @@ TEST_F(SmaliAssembleTest, a_broken_source_leaves_an_existing_dex_as_it_was) {
 }
 
 TEST_F(SmaliAssembleTest, refuses_a_command_line_without_the_output_first) {
-  const ChildResult result = RunChild({kAssembleScript, sources_, "-o", dex_});
+  const FinishedProgram result = RunToEnd({kAssembleScript, sources_, "-o", dex_});
 
   EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_NE(result.errors.find("usage: smali-assemble.sh -o DEX"), std::string::npos);
+  EXPECT_NE(result.err.find("usage: smali-assemble.sh -o DEX"), std::string::npos);
   EXPECT_FALSE(fs::exists(dex_));
 }
 
