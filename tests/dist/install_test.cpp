@@ -10,7 +10,7 @@
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -115,4 +115,4 @@ TEST_F(InstallTest, a_folder_outside_the_home_gets_an_entry_for_every_user_with_
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

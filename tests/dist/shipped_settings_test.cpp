@@ -17,7 +17,7 @@
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -175,4 +175,4 @@ TEST(ShippedSettingsTest, give_apktool_the_framework_folder_under_the_tool_folde
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

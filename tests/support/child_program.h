@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // Variables to set (or, with an empty value, to remove) in a child's environment.
 using EnvironmentChanges = std::map<std::string, std::string>;
@@ -135,4 +135,4 @@ inline FinishedProgram RunToEnd(const std::vector<std::string>& argv,
   return {child.exitStatus, std::move(child.out), std::move(child.err)};
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // Whether `name` is an executable file in one of the PATH directories.
 inline bool IsOnPath(std::string_view name) {
@@ -49,4 +49,4 @@ inline void RequireTools(std::initializer_list<std::string_view> tools) {
   GTEST_SKIP() << "Skipped: these tools are missing (scripts/setup installs them): " << missing;
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -8,7 +8,7 @@
 #include "support/required_tools.h"
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -74,4 +74,4 @@ TEST_F(SmaliAssembleTest, refuses_a_command_line_without_the_output_first) {
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

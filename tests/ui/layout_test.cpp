@@ -17,7 +17,7 @@
 
 #include "form_fixture.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 struct Control {
@@ -280,4 +280,4 @@ TEST_F(MainWindowLayout, save_dialog_starts_without_filter_and_confirms_overwrit
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test
