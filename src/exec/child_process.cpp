@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include "exec/child_environment.h"
+
 extern char** environ;
 
 namespace velmora {
@@ -108,7 +110,7 @@ void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildSpe
 // Runs in the child of a fork from a process that may have other threads, so
 // only async-signal-safe calls: the detached program's session, descriptors
 // and signal handling, then the program itself.
-[[noreturn]] void ExecDetached(const char* program, char* const argv[]) {
+[[noreturn]] void ExecDetached(const char* program, char* const argv[], char* const envp[]) {
   ::setsid();
   const int devNull = ::open("/dev/null", O_RDWR);
   ::dup2(devNull, STDIN_FILENO);
@@ -123,7 +125,7 @@ void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildSpe
   for (int signal = 1; signal < NSIG; ++signal) {
     ::sigaction(signal, &byDefault, nullptr);
   }
-  ::execve(program, argv, environ);
+  ::execve(program, argv, envp);
   ::_exit(127);
 }
 
@@ -141,8 +143,9 @@ HiddenChild StartHidden(const HiddenChildSpec& spec) {
   }
   const std::vector<char*> argv = ArgvOf(spec.arguments);
   const auto spawn = spec.searchPath ? ::posix_spawnp : ::posix_spawn;
+  const ChildEnvironment environment(environ);
   child.error = spawn(&child.pid, spec.program.c_str(), actions.Get(), attributes.Get(),
-                      argv.data(), environ);
+                      argv.data(), environment.Get());
   if (child.error == 0) {
     // Without a pidfd (an old kernel, no descriptor left) the run still ends:
     // its wait is then paced by the timeout alone.
@@ -172,13 +175,14 @@ int Reap(pid_t pid) {
 
 void StartDetached(const std::string& program, const std::vector<std::string>& arguments) {
   const std::vector<char*> argv = ArgvOf(arguments);
+  const ChildEnvironment environment(environ);
   const pid_t middle = ::fork();
   if (middle == 0) {
     // The middle process leaves at once; its child, orphaned, is adopted by
     // init and never waited for by us. _Fork runs no fork handlers, whose
     // locks another thread of ours may have held when we forked.
     if (::_Fork() == 0) {
-      ExecDetached(program.c_str(), argv.data());
+      ExecDetached(program.c_str(), argv.data(), environment.Get());
     }
     ::_exit(0);
   }

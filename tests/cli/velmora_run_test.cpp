@@ -11,10 +11,10 @@
 namespace velmora {
 namespace {
 
-using testing::ChildProgram;
-using testing::RecordedArguments;
-using testing::TempDir;
-using testing::WriteRecordingTool;
+using test::ChildProgram;
+using test::RecordedArguments;
+using test::TempDir;
+using test::WriteRecordingTool;
 using Lines = std::vector<std::string>;
 
 class VelmoraRun : public ::testing::Test {

@@ -9,7 +9,7 @@
 namespace velmora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 struct ExpandCase {
   const char* name;

@@ -11,7 +11,7 @@
 namespace velmora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 struct WriteCase {
   const char* name;

@@ -4,34 +4,19 @@
 #include <string>
 
 #include "config/tool_locations.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
-// Sets or removes JAVA_HOME for one test and puts the old value back.
-class JavaHomeEnvironment {
+// Sets or removes JAVA_HOME for one test.
+class JavaHomeEnvironment : public test::ScopedEnvironment {
  public:
-  explicit JavaHomeEnvironment(const char* value) {
-    if (const char* old = std::getenv("JAVA_HOME")) saved_ = old;
-    if (value) {
-      ::setenv("JAVA_HOME", value, 1);
-    } else {
-      ::unsetenv("JAVA_HOME");
-    }
-  }
-  ~JavaHomeEnvironment() {
-    if (saved_) {
-      ::setenv("JAVA_HOME", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("JAVA_HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> saved_;
+  explicit JavaHomeEnvironment(const char* value)
+      : ScopedEnvironment("JAVA_HOME", value ? std::optional<std::string>(value) : std::nullopt) {}
 };
 
 TEST(ResolveJavaHome, PrefersTheSettingAndDropsItsTrailingSlashes) {

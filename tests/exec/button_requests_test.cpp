@@ -11,10 +11,10 @@
 namespace velmora {
 namespace {
 
-using testing::RecordedArguments;
-using testing::RecordingWindow;
-using testing::TempDir;
-using testing::WriteRecordingTool;
+using test::RecordedArguments;
+using test::RecordingWindow;
+using test::TempDir;
+using test::WriteRecordingTool;
 using Lines = std::vector<std::string>;
 
 TEST(ButtonRequestFor, GivesEachButtonItsTagAndExtension) {
@@ -59,7 +59,8 @@ class RebuildThenSignChain : public ::testing::Test {
   }
 
   TempDir dir;
-  std::string builder = WriteRecordingTool(dir, "builder", "echo package > \"$2\"; echo built; exit 1");
+  std::string builder =
+      WriteRecordingTool(dir, "builder", "echo package > \"$2\"; echo built; exit 1");
   std::string signer = WriteRecordingTool(dir, "signer", "echo signed");
   RecordingWindow window;
 };

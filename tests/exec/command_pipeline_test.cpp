@@ -16,10 +16,10 @@
 namespace velmora {
 namespace {
 
-using testing::RecordedArguments;
-using testing::RecordingWindow;
-using testing::TempDir;
-using testing::WriteRecordingTool;
+using test::RecordedArguments;
+using test::RecordingWindow;
+using test::TempDir;
+using test::WriteRecordingTool;
 using Lines = std::vector<std::string>;
 
 class CommandPipeline : public ::testing::Test {

@@ -10,7 +10,7 @@
 namespace velmora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 constexpr const char* kFolderFilter = "选择目录|*.$$$DefaultDirectoryExtName$$$|所有文件 (*.*)|*.*";
 constexpr const char* kAllFiles = "所有文件 (*.*)|*.*";

@@ -13,7 +13,7 @@
 namespace velmora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 std::string Entries(const std::string& directory) {
   std::set<std::string> sorted;

@@ -151,8 +151,8 @@ TEST(RunCaptured, searches_path_for_the_first_field_when_the_command_is_empty) {
 }
 
 TEST(RunCaptured, reports_a_command_that_is_not_a_regular_file) {
-  test::TemporaryDirectory directory;
-  const std::string folder = directory.Path().string();
+  test::TempDir directory;
+  const std::string folder = directory.path();
   for (const std::string& command : {std::string("sh"), folder, directory / "missing"}) {
     RecordingSink output;
     WatchfulEvents events;
@@ -162,7 +162,7 @@ TEST(RunCaptured, reports_a_command_that_is_not_a_regular_file) {
 }
 
 TEST(RunCaptured, reports_a_program_that_cannot_be_executed_with_its_errno) {
-  test::TemporaryDirectory directory;
+  test::TempDir directory;
   test::WriteFile(directory / "plain.txt", "echo hi\n", kNotExecutable);
   test::WriteFile(directory / "garbage", "\x01\x02 not a program", kExecutable);
   const struct {
@@ -290,7 +290,7 @@ std::size_t CountOpenDescriptors() {
 }
 
 TEST(RunCaptured, leaves_no_zombie_and_no_descriptor_after_500_runs) {
-  test::TemporaryDirectory directory;
+  test::TempDir directory;
   test::WriteFile(directory / "plain.txt", "", kNotExecutable);
   const std::size_t before = CountOpenDescriptors();
   PollRunEvents events;

@@ -7,7 +7,7 @@
 #include "exec/poll_run_events.h"
 #include "exec/window_operations.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // Stands in for the main window: answers the pipeline from its fields and
 // records what the pipeline did to it, in order.
@@ -43,4 +43,4 @@ class RecordingWindow : public WindowOperations {
   PollRunEvents events_;
 };
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -16,6 +16,8 @@
 #include "exec/output_sink.h"
 #include "exec/poll_run_events.h"
 #include "exec/run_events.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
 
 namespace velmora::test {
 
@@ -68,48 +70,6 @@ inline bool HasNoChildren() {
   siginfo_t info{};
   return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD;
 }
-
-// A directory of its own for one test, removed with everything in it.
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TemporaryDirectory() { std::filesystem::remove_all(path_); }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Sets an environment variable for the length of a test.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Writes `text` into a new file with the given permissions.
 inline void WriteFile(const std::string& path, std::string_view text,

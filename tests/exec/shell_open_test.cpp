@@ -65,7 +65,7 @@ void WriteReportingProgram(const std::string& path, const std::string& reportPat
 }
 
 TEST(ShellOpen, starts_an_executable_detached_with_the_split_argument_line) {
-  test::TemporaryDirectory directory;
+  test::TempDir directory;
   Report report(directory / "report");
   WriteReportingProgram(directory / "tool", report.Path());
   ShellOpen(directory / "tool", R"(-x "a b" c;d)");
@@ -74,13 +74,13 @@ TEST(ShellOpen, starts_an_executable_detached_with_the_split_argument_line) {
 }
 
 TEST(ShellOpen, hands_a_document_or_url_to_xdg_open) {
-  test::TemporaryDirectory directory;
+  test::TempDir directory;
   std::filesystem::create_directory(directory / "bin");
   WriteReportingProgram(directory / "bin/xdg-open", directory / "report");
   test::WriteFile(directory / "notes.txt", "", std::filesystem::perms::owner_read);
   test::ScopedEnvironment path("PATH", directory / "bin" + ":/usr/bin:/bin");
   for (const std::string& target :
-       {directory / "notes.txt", directory.Path().string(), std::string("https://example.org/")}) {
+       {directory / "notes.txt", directory.path(), std::string("https://example.org/")}) {
     Report report(directory / "report");
     ShellOpen(target, "ignored arguments");
     EXPECT_TRUE(test::HasNoChildren());
@@ -89,7 +89,7 @@ TEST(ShellOpen, hands_a_document_or_url_to_xdg_open) {
 }
 
 TEST(ShellOpen, finds_a_bare_program_name_on_path) {
-  test::TemporaryDirectory directory;
+  test::TempDir directory;
   Report report(directory / "report");
   std::filesystem::create_directory(directory / "bin");
   WriteReportingProgram(directory / "bin/velmora-opened", report.Path());

@@ -6,18 +6,40 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 extern char** environ;
 
-namespace velmora::testing {
+namespace velmora::test {
+
+// Variables to set (or, with an empty value, to remove) in a child's environment.
+using EnvironmentChanges = std::map<std::string, std::string>;
+
+// The environment of this process with `changes` applied.
+inline std::vector<std::string> ChangedEnvironment(const EnvironmentChanges& changes) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string_view variable(*entry);
+    if (!changes.contains(std::string(variable.substr(0, variable.find('='))))) {
+      environment.emplace_back(variable);
+    }
+  }
+  for (const auto& [name, value] : changes) {
+    if (!value.empty()) environment.push_back(name + "=" + value);
+  }
+  return environment;
+}
 
 // A program started by a test with its standard output and error on pipes.
 class ChildProgram {
  public:
-  explicit ChildProgram(const std::vector<std::string>& argv) {
+  explicit ChildProgram(const std::vector<std::string>& argv,
+                        const EnvironmentChanges& environmentChanges = {}) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
       throw std::runtime_error("pipe2 failed");
@@ -30,7 +52,11 @@ class ChildProgram {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    int error = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    std::vector<std::string> environment = ChangedEnvironment(environmentChanges);
+    std::vector<char*> variables;
+    for (std::string& variable : environment) variables.push_back(variable.data());
+    variables.push_back(nullptr);
+    int error = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), variables.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
@@ -93,4 +119,20 @@ class ChildProgram {
   int err_ = -1;
 };
 
-}  // namespace velmora::testing
+// What a program left when it had ended.
+struct FinishedProgram {
+  int exitStatus = -1;
+  std::string out;
+  std::string err;
+};
+
+// Starts `argv` (argv[0] searched on PATH), reads both its outputs to the end
+// and reaps it.
+inline FinishedProgram RunToEnd(const std::vector<std::string>& argv,
+                                const EnvironmentChanges& environmentChanges = {}) {
+  ChildProgram child(argv, environmentChanges);
+  child.Wait();
+  return {child.exitStatus, std::move(child.out), std::move(child.err)};
+}
+
+}  // namespace velmora::test

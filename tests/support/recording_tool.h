@@ -8,7 +8,7 @@
 
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // A small real tool for tests: a shell script that writes each argument it
 // receives on a line of its own into `<name>.args` beside it, then runs `body`
@@ -32,4 +32,4 @@ inline std::vector<std::string> RecordedArguments(const std::string& toolPath) {
   return arguments;
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // A fresh directory for one test, removed with everything in it afterwards
 // (write permission is given back first, so read-only folders go too).
@@ -58,4 +58,4 @@ class TempDir {
   std::string path_;
 };
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -17,7 +17,7 @@
 #include "shown_filters.h"
 #include "support/recording_tool.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 using Arguments = std::vector<std::string>;
@@ -371,4 +371,4 @@ TEST_F(ButtonDuringRun, a_close_meanwhile_waits_for_the_run_to_end) {
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -11,7 +11,7 @@
 #include "form_fixture.h"
 #include "shown_filters.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 // How a dialog looked when the window showed it.
@@ -180,4 +180,4 @@ TEST_F(Dialogs, save_prompt_with_an_empty_extension_sets_no_default_suffix) {
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -13,7 +13,7 @@
 #include "form_fixture.h"
 #include "ui/dropped_paths.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 struct DroppedCase {
@@ -129,4 +129,4 @@ TEST_F(Drop, over_the_path_field_or_the_output_area_is_the_windows) {
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -17,8 +17,8 @@
 namespace velmora {
 namespace {
 
-using testing::ShownFilterNames;
-using testing::TempDir;
+using test::ShownFilterNames;
+using test::TempDir;
 
 struct FilterCase {
   const char* name;

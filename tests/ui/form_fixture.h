@@ -14,7 +14,7 @@
 #include "ui/form_main.h"
 #include "ui/modal_answers.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // A message box as the window showed it.
 struct ShownBox {
@@ -75,4 +75,4 @@ class FormTest : public ::testing::Test {
 inline const QString kNotice = QStringLiteral(
     "\n注意事项：\n\n为避免出现一系列的问题，请尽量保证路径中不要含有中文、空格等字符\n");
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

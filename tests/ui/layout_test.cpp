@@ -18,7 +18,7 @@
 #include "form_fixture.h"
 #include "shown_filters.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 struct Control {
@@ -281,4 +281,4 @@ TEST_F(MainWindowLayout, save_dialog_starts_without_filter_and_confirms_overwrit
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -13,7 +13,7 @@
 #include "exec/process_runner.h"
 #include "form_fixture.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
@@ -136,4 +136,4 @@ TEST_F(CloseDuringRun, without_a_run_closes_at_once) {
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

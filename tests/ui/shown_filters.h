@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // The filter names a file dialog shows in its list of file types, as the user
 // reads them; nothing when the dialog has no such list.
@@ -16,4 +16,4 @@ inline QStringList ShownFilterNames(const QFileDialog& dialog) {
   return names;
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -11,7 +11,7 @@
 
 #include "form_fixture.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 class StartUp : public FormTest {
@@ -248,4 +248,4 @@ TEST_F(SignerTypeClick, on_a_read_only_file_shows_the_error_and_keeps_the_select
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -1,0 +1,82 @@
+#!/bin/sh
+# Signs an Android package in place so that it installs on current Android.
+#
+# apksigner: zipalign -p 4 first, then v1, v2 and v3 signatures; aligning after
+# a v2/v3 signature would break it.
+# jarsigner: a v1 signature only, which rewrites the archive, so zipalign -p 4
+# comes after it. Android refuses the SHA-256 digests of today's jarsigner
+# below API level 18; sign such old packages with apksigner.
+#
+# The package is replaced only when every step succeeded.
+set -eu
+
+. "$(dirname -- "$0")/lib/scratch_beside.sh"
+
+usage() {
+  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
+  cat >&2 <<'USAGE'
+usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
+                   --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
+  --java-home  the Java whose tools sign (empty: the java on PATH)
+  --tsa        time-stamp authority for jarsigner
+USAGE
+  exit 2
+}
+
+signer='' keystore='' storepass='' keypass='' alias='' java_home='' tsa='' package=''
+while [ $# -gt 0 ]; do
+  case $1 in
+    --signer | --keystore | --storepass | --keypass | --alias | --java-home | --tsa)
+      [ $# -ge 2 ] || usage "$1 needs a value"
+      case $1 in
+        --signer) signer=$2 ;;
+        --keystore) keystore=$2 ;;
+        --storepass) storepass=$2 ;;
+        --keypass) keypass=$2 ;;
+        --alias) alias=$2 ;;
+        --java-home) java_home=$2 ;;
+        --tsa) tsa=$2 ;;
+      esac
+      shift 2
+      ;;
+    -*) usage "unknown option: $1" ;;
+    *)
+      [ -z "$package" ] || usage "more than one package: $package, $1"
+      package=$1
+      shift
+      ;;
+  esac
+done
+
+case $signer in
+  apksigner | jarsigner) ;;
+  *) usage "--signer must be apksigner or jarsigner" ;;
+esac
+[ -n "$package" ] || usage "no package given"
+[ -n "$alias" ] || usage "no key alias given"
+[ -f "$package" ] || fail "no such package: $package"
+[ -f "$keystore" ] || fail "no keystore at: $keystore"
+
+if [ -n "$java_home" ]; then
+  # Debian's apksigner starts the java it finds on PATH.
+  PATH=$java_home/bin:$PATH
+  export PATH
+fi
+
+make_scratch_beside "$package"
+
+if [ "$signer" = apksigner ]; then
+  zipalign -p -f 4 "$package" "$scratch/aligned.apk"
+  apksigner sign --ks "$keystore" --ks-pass "pass:$storepass" --key-pass "pass:$keypass" \
+    --ks-key-alias "$alias" --v1-signing-enabled true --v2-signing-enabled true \
+    --v3-signing-enabled true --v4-signing-enabled false "$scratch/aligned.apk"
+  echo "I: Aligned and signed (v1, v2, v3): $package"
+else
+  if [ -n "$tsa" ]; then set -- -tsa "$tsa"; else set --; fi
+  jarsigner -keystore "$keystore" -storepass "$storepass" -keypass "$keypass" "$@" \
+    -signedjar "$scratch/signed.apk" "$package" "$alias"
+  zipalign -p -f 4 "$scratch/signed.apk" "$scratch/aligned.apk"
+  echo "I: Signed (v1) and aligned: $package"
+fi
+
+replace_from_scratch "$scratch/aligned.apk" "$package"

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Assembles smali sources into a dex file, and fails when they do not assemble.
+# smali reports syntax errors on standard error but still ends with status 0,
+# writing no dex; so the dex is assembled beside the destination and the run
+# fails when none appeared, leaving an existing destination as it was.
+set -eu
+
+. "$(dirname -- "$0")/lib/scratch_beside.sh"
+
+if [ $# -lt 3 ] || [ "$1" != -o ]; then
+  echo "usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE..." >&2
+  exit 2
+fi
+dex=$2
+shift 2
+
+make_scratch_beside "$dex"
+smali assemble -o "$scratch/classes.dex" "$@"
+[ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"
+replace_from_scratch "$scratch/classes.dex" "$dex"
+echo "I: Assembled: $dex"
