@@ -94,11 +94,11 @@ class SpawnAttributes {
   FirstError error_;
 };
 
-void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildSpec& spec) {
+void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildPlan& plan) {
   actions.Open(STDIN_FILENO, "/dev/null", O_RDONLY);
-  actions.Duplicate(spec.outputFd, STDOUT_FILENO);
-  if (spec.errorToOutput) {
-    actions.Duplicate(spec.outputFd, STDERR_FILENO);
+  actions.Duplicate(plan.outputFd, STDOUT_FILENO);
+  if (plan.errorToOutput) {
+    actions.Duplicate(plan.outputFd, STDERR_FILENO);
   } else {
     actions.Open(STDERR_FILENO, "/dev/null", O_WRONLY);
   }
@@ -131,20 +131,20 @@ void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildSpe
 
 }  // namespace
 
-HiddenChild StartHidden(const HiddenChildSpec& spec) {
+HiddenChild StartHidden(const HiddenChildPlan& plan) {
   HiddenChild child;
   SpawnFileActions actions;
-  DescribeStandardDescriptors(actions, spec);
+  DescribeStandardDescriptors(actions, plan);
   SpawnAttributes attributes;
   attributes.StartFresh();
   child.error = actions.Error() != 0 ? actions.Error() : attributes.Error();
   if (child.error != 0) {
     return child;
   }
-  const std::vector<char*> argv = ArgvOf(spec.arguments);
-  const auto spawn = spec.searchPath ? ::posix_spawnp : ::posix_spawn;
+  const std::vector<char*> argv = ArgvOf(plan.arguments);
+  const auto spawn = plan.searchPath ? ::posix_spawnp : ::posix_spawn;
   const ChildEnvironment environment(environ);
-  child.error = spawn(&child.pid, spec.program.c_str(), actions.Get(), attributes.Get(),
+  child.error = spawn(&child.pid, plan.program.c_str(), actions.Get(), attributes.Get(),
                       argv.data(), environment.Get());
   if (child.error == 0) {
     // Without a pidfd (an old kernel, no descriptor left) the run still ends:

@@ -10,7 +10,7 @@
 namespace velmora {
 
 // How to start a hidden child whose output is captured.
-struct HiddenChildSpec {
+struct HiddenChildPlan {
   // The file to run, or, with `searchPath`, a name looked up on PATH.
   std::string program;
   bool searchPath = false;
@@ -34,7 +34,7 @@ struct HiddenChild {
 // reaches it), with standard input from /dev/null, default signal handling and
 // no descriptor of ours but the ones named. A program that cannot be executed
 // is an error here, never a child that silently prints nothing.
-HiddenChild StartHidden(const HiddenChildSpec& spec);
+HiddenChild StartHidden(const HiddenChildPlan& plan);
 
 // Whether the child has ended, without reaping it or waiting. A child that is
 // no longer ours to wait for (reaped elsewhere) counts as ended.

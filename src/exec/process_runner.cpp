@@ -34,21 +34,21 @@ void AppendError(OutputSink& output, std::string_view prefix, int error) {
   output.AppendLine(line);
 }
 
-HiddenChildSpec DescribeChild(std::string_view command, std::string_view argumentLine, int outputFd,
+HiddenChildPlan DescribeChild(std::string_view command, std::string_view argumentLine, int outputFd,
                               const RunOptions& options) {
-  HiddenChildSpec spec;
-  spec.outputFd = outputFd;
-  spec.errorToOutput = options.showErrorOutput;
+  HiddenChildPlan plan;
+  plan.outputFd = outputFd;
+  plan.errorToOutput = options.showErrorOutput;
   if (command.empty()) {
-    spec.arguments = SplitCommandLine(argumentLine);
-    spec.program = spec.arguments.empty() ? std::string() : spec.arguments.front();
-    spec.searchPath = true;
-    return spec;
+    plan.arguments = SplitCommandLine(argumentLine);
+    plan.program = plan.arguments.empty() ? std::string() : plan.arguments.front();
+    plan.searchPath = true;
+    return plan;
   }
-  spec.program = command;
-  spec.arguments = SplitArguments(argumentLine);
-  spec.arguments.insert(spec.arguments.begin(), spec.program);
-  return spec;
+  plan.program = command;
+  plan.arguments = SplitArguments(argumentLine);
+  plan.arguments.insert(plan.arguments.begin(), plan.program);
+  return plan;
 }
 
 void AppendChunks(OutputSink& output, std::string_view bytes) {
@@ -113,12 +113,12 @@ RunOutcome RunCaptured(std::string_view command, std::string_view argumentLine, 
     AppendError(output, "CreatePipe error:", pipe.error);
     return outcome;
   }
-  const HiddenChildSpec spec = DescribeChild(command, argumentLine, pipe.writeEnd.Get(), options);
-  if (spec.arguments.empty()) {
+  const HiddenChildPlan plan = DescribeChild(command, argumentLine, pipe.writeEnd.Get(), options);
+  if (plan.arguments.empty()) {
     AppendError(output, "CreateProcess error:", ENOENT);
     return outcome;
   }
-  const HiddenChild child = StartHidden(spec);
+  const HiddenChild child = StartHidden(plan);
   if (child.error != 0) {
     AppendError(output, "CreateProcess error:", child.error);
     return outcome;

@@ -18,11 +18,11 @@ struct StartedHelper {
   HiddenChild child;
 
   explicit StartedHelper(std::vector<std::string> arguments) {
-    HiddenChildSpec spec;
-    spec.program = arguments.front();
-    spec.arguments = std::move(arguments);
-    spec.outputFd = pipe.writeEnd.Get();
-    child = StartHidden(spec);
+    HiddenChildPlan plan;
+    plan.program = arguments.front();
+    plan.arguments = std::move(arguments);
+    plan.outputFd = pipe.writeEnd.Get();
+    child = StartHidden(plan);
   }
   ~StartedHelper() { Reap(child.pid); }
 };
