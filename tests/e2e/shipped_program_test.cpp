@@ -13,7 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kDataDir = VELMORA_TEST_DATA_DIR;
+// Copies a folder of the test data to `copy` and returns `copy`.
+std::string CopyOfTestData(std::string_view dataFolder, const std::string& copy) {
+  fs::copy(VELMORA_TEST_DATA_DIR "/" + std::string(dataFolder), copy, fs::copy_options::recursive);
+  return copy;
+}
 
 bool ToolSucceeded(const RunReport& report) {
   return report.ending == RunEnding::kToolRan && report.tool.started &&
@@ -58,21 +62,16 @@ void ShippedProgramTest::SetUp() {
 }
 
 std::string ShippedProgramTest::CopyOfDemoApp(std::string_view name) const {
-  const std::string copy = folder_ + "/" + std::string(name);
-  fs::copy(kDataDir + "/demo", copy, fs::copy_options::recursive);
-  return copy;
+  return CopyOfTestData("demo", folder_ + "/" + std::string(name));
 }
 
 std::string ShippedProgramTest::CopyOfBrokenSmali(std::string_view name) const {
-  const std::string copy = folder_ + "/" + std::string(name);
-  fs::copy(kDataDir + "/broken-smali", copy, fs::copy_options::recursive);
-  return copy;
+  return CopyOfTestData("broken-smali", folder_ + "/" + std::string(name));
 }
 
 void ShippedProgramTest::BuildUnsignedPackage() {
   const std::string shared = program_->FolderBeside("共享 演示");
-  const std::string demo = shared + "/演示 app";
-  fs::copy(kDataDir + "/demo", demo, fs::copy_options::recursive);
+  const std::string demo = CopyOfTestData("demo", shared + "/演示 app");
   RecordingWindow window;
   const RunReport build =
       PressButton(ShippedSettings(), "Compile", demo, shared + "/演示 app.apk", window);
