@@ -7,7 +7,7 @@
 
 #include "e2e/shipped_program_test.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,4 +97,4 @@ TEST_F(ApktoolTest, installs_a_framework_into_its_folder_and_clears_the_folder_a
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,4 +42,4 @@ Settings ShippedProgram::ChangedSettings(const std::string& iniPath, std::string
   return settings;
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -6,7 +6,7 @@
 #include "config/settings.h"
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // The build's program folder, copied into a temporary folder whose path holds
 // a blank and Chinese characters, as a user's might: Velmora.ini, tool/ with
@@ -40,4 +40,4 @@ class ShippedProgram {
   std::string directory_;
 };
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

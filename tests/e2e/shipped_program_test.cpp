@@ -8,7 +8,7 @@
 #include "exec/button_requests.h"
 #include "support/required_tools.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -140,4 +140,4 @@ bool IsEndBanner(const std::string& line, std::string_view comment) {
          std::all_of(seconds.begin(), seconds.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

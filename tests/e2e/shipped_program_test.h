@@ -13,7 +13,7 @@
 #include "support/child_program.h"
 #include "support/temp_dir.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // A test of the shipped program with the real Android tools. A suite shares one
 // copy of the program folder, where apktool extracts its framework file (about
@@ -84,4 +84,4 @@ bool IsEndBanner(const std::string& line, std::string_view comment);
 // The classes of a dex file or a package, as baksmali lists them.
 std::string ListedClasses(const std::string& dexOrPackage);
 
-}  // namespace velmora::testing
+}  // namespace velmora::test

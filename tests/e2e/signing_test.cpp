@@ -9,7 +9,7 @@
 #include "exec/button_requests.h"
 #include "support/recording_tool.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -131,4 +131,4 @@ TEST_F(RebuildThenSignTest,
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

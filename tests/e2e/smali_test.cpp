@@ -5,7 +5,7 @@
 
 #include "e2e/shipped_program_test.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -49,4 +49,4 @@ TEST_F(SmaliTest, a_broken_smali_file_shows_its_error_and_the_exit_status_and_wr
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test

@@ -7,7 +7,7 @@
 
 #include "e2e/shipped_program_test.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -116,4 +116,4 @@ TEST_F(VelmoraRunShippedTest, exits_with_2_and_keeps_the_folder_it_would_decode_
 }
 
 }  // namespace
-}  // namespace velmora::testing
+}  // namespace velmora::test
