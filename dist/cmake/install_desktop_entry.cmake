@@ -13,6 +13,8 @@
 # Run as a script or from an install script, where no project sets the policies.
 cmake_policy(VERSION 3.25)
 
+include("${CMAKE_CURRENT_LIST_DIR}/home_folder.cmake")
+
 # A path as one argument of Exec: inside double quotes, backslash escapes
 # " ` $ and \, and % is doubled; then the value's own escaping doubles every
 # backslash again.
@@ -37,17 +39,13 @@ function(velmora_desktop_data_dir out)
     set(${out} "${VELMORA_DESKTOP_DATA_DIR}" PARENT_SCOPE)
     return()
   endif()
-  set(home "$ENV{HOME}")
-  set(in_home FALSE)
-  if(NOT home STREQUAL "" AND NOT home STREQUAL "/")
-    cmake_path(IS_PREFIX home "${CMAKE_INSTALL_PREFIX}" NORMALIZE in_home)
-  endif()
+  velmora_prefix_in_home(in_home)
   if(NOT in_home)
     set(${out} /usr/local/share PARENT_SCOPE)
   elseif(NOT "$ENV{XDG_DATA_HOME}" STREQUAL "")
     set(${out} "$ENV{XDG_DATA_HOME}" PARENT_SCOPE)
   else()
-    set(${out} "${home}/.local/share" PARENT_SCOPE)
+    set(${out} "$ENV{HOME}/.local/share" PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -62,3 +60,4 @@ set(entry "$ENV{DESTDIR}${data_dir}/applications/velmora.desktop")
 message(STATUS "Installing: ${entry}")
 configure_file("${VELMORA_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
+

@@ -56,9 +56,22 @@ TEST_F(InstallTest, lays_out_the_program_folder_as_the_program_expects_it) {
   EXPECT_TRUE(fs::is_regular_file(prefix_ + "/velmora.svg"));
   EXPECT_EQ(fs::exists(prefix_ + "/velmora"), fs::exists(VELMORA_TEST_PROGRAM_DIR "/velmora"))
       << "the executable is installed whenever the build has one";
+  EXPECT_EQ(::access((prefix_ + "/velmora-run").c_str(), X_OK), 0);
   if (MissingTools({"keytool"}).empty()) {
     EXPECT_TRUE(fs::is_regular_file(prefix_ + "/tool/debug.keystore"));
   }
+}
+
+TEST_F(InstallTest, links_velmora_run_onto_the_users_path_and_it_finds_its_settings_through_it) {
+  ASSERT_EQ(InstallIntoHome().exitStatus, 0);
+  const std::string link = home_ + "/.local/bin/velmora-run";
+  ASSERT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), prefix_ + "/velmora-run");
+
+  work_.Write("家 目录/.local/opt/维尔 mora/Velmora.ini", "[Mine]\nComments=装好的\n");
+  const FinishedProgram list = RunToEnd({link, "--list"});
+  EXPECT_EQ(list.exitStatus, 0) << list.err;
+  EXPECT_NE(list.out.find("装好的"), std::string::npos) << list.out;
 }
 
 TEST_F(InstallTest, puts_a_desktop_entry_that_starts_the_installed_program_into_the_users_menu) {
@@ -74,13 +87,19 @@ TEST_F(InstallTest, puts_a_desktop_entry_that_starts_the_installed_program_into_
   EXPECT_EQ(validation.exitStatus, 0) << validation.out << validation.err;
 }
 
-TEST_F(InstallTest, honours_the_users_data_folder) {
+TEST_F(InstallTest, honours_the_users_data_and_program_folders) {
   const std::string dataHome = work_ / "数据";
+  const std::string binHome = work_ / "程序";
 
-  ASSERT_EQ(Install(prefix_, {{"HOME", home_}, {"XDG_DATA_HOME", dataHome}}).exitStatus, 0);
+  ASSERT_EQ(
+      Install(prefix_, {{"HOME", home_}, {"XDG_DATA_HOME", dataHome}, {"XDG_BIN_HOME", binHome}})
+          .exitStatus,
+      0);
 
   EXPECT_TRUE(fs::is_regular_file(dataHome + "/applications/velmora.desktop"));
   EXPECT_FALSE(fs::exists(entry_));
+  EXPECT_TRUE(fs::is_symlink(binHome + "/velmora-run"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(home_ + "/.local/bin/velmora-run")));
 }
 
 TEST_F(InstallTest, installing_again_keeps_the_users_settings_and_keystore) {
@@ -112,7 +131,80 @@ TEST_F(InstallTest, a_folder_outside_the_home_gets_an_entry_for_every_user_with_
             R"(Exec="/opt/ve\\$l \\"q\\" \\`x\\` 100%%/velmora")");
   EXPECT_EQ(LineStartingWith(entry, "TryExec="), "TryExec=" + prefix + "/velmora");
   EXPECT_TRUE(fs::is_regular_file(stage + prefix + "/Velmora.ini"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(stage + "/opt/bin/velmora-run")));
 }
+
+// What lies where velmora-run's link goes, before an install.
+enum class Before { kNothing, kEarlierLink, kForeignFile, kForeignLink };
+
+struct LinkCase {
+  const char* name;
+  const char* prefix;
+  bool systemBin;  // configured to link outside the home
+  const char* binHome;
+  Before before;
+  const char* link;    // where the link is looked for
+  const char* target;  // what it points to then; null: it is not (re)made
+};
+
+void PrintTo(const LinkCase& link, std::ostream* out) {
+  *out << link.name;
+}
+
+class TerminalLink : public ::testing::TestWithParam<LinkCase> {};
+
+// The link step alone, staged (DESTDIR) for a user whose home is /home/u.
+TEST_P(TerminalLink, is_made_where_it_belongs_and_replaces_only_velmoras_own) {
+  const LinkCase& c = GetParam();
+  TempDir stage;
+  const std::string link = stage.path() + c.link;
+  fs::create_directories(fs::path(link).parent_path());
+  if (c.before == Before::kEarlierLink) fs::create_symlink("/old/velmora/velmora-run", link);
+  if (c.before == Before::kForeignLink) fs::create_symlink("/usr/bin/true", link);
+  if (c.before == Before::kForeignFile) stage.Write(c.link + 1, "someone else's");
+
+  const FinishedProgram install =
+      RunToEnd({VELMORA_TEST_CMAKE, std::string("-DCMAKE_INSTALL_PREFIX=") + c.prefix,
+                std::string("-DVELMORA_LINK_SYSTEM_BIN=") + (c.systemBin ? "ON" : "OFF"), "-P",
+                VELMORA_TEST_SOURCE_DIR "/dist/cmake/install_terminal_link.cmake"},
+               {{"HOME", "/home/u"}, {"XDG_BIN_HOME", c.binHome}, {"DESTDIR", stage.path()}});
+
+  ASSERT_EQ(install.exitStatus, 0) << install.err;
+  if (c.target != nullptr) {
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), c.target);
+  } else if (c.before == Before::kNothing) {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  } else {
+    // CMake wraps a warning's words to its width, so the words are looked for alone.
+    EXPECT_NE(install.err.find("Left"), std::string::npos) << install.err;
+    EXPECT_NE(install.err.find(link), std::string::npos) << install.err;
+    EXPECT_EQ(fs::is_symlink(link) ? fs::read_symlink(link).string() : stage.Read(c.link + 1),
+              c.before == Before::kForeignLink ? "/usr/bin/true" : "someone else's");
+  }
+}
+
+const LinkCase kLinks[] = {
+    {"in_the_home_from_local_bin", "/home/u/opt/velmora", false, "", Before::kNothing,
+     "/home/u/.local/bin/velmora-run", "/home/u/opt/velmora/velmora-run"},
+    {"in_the_home_from_xdg_bin_home", "/home/u/opt/velmora", false, "/home/u/bin", Before::kNothing,
+     "/home/u/bin/velmora-run", "/home/u/opt/velmora/velmora-run"},
+    {"outside_the_home_only_when_configured", "/opt/velmora", false, "/home/u/bin",
+     Before::kNothing, "/opt/bin/velmora-run", nullptr},
+    {"outside_the_home_from_the_prefixs_bin", "/opt/velmora/", true, "", Before::kNothing,
+     "/opt/bin/velmora-run", "/opt/velmora/velmora-run"},
+    {"never_from_usr_bin", "/usr/velmora", true, "", Before::kNothing, "/usr/bin/velmora-run",
+     nullptr},
+    {"replacing_an_earlier_link", "/home/u/opt/velmora", false, "", Before::kEarlierLink,
+     "/home/u/.local/bin/velmora-run", "/home/u/opt/velmora/velmora-run"},
+    {"leaving_a_foreign_file", "/home/u/opt/velmora", false, "", Before::kForeignFile,
+     "/home/u/.local/bin/velmora-run", nullptr},
+    {"leaving_a_foreign_link", "/opt/velmora", true, "", Before::kForeignLink,
+     "/opt/bin/velmora-run", nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Places, TerminalLink, ::testing::ValuesIn(kLinks),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velmora::test
