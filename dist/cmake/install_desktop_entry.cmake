@@ -61,3 +61,17 @@ message(STATUS "Installing: ${entry}")
 configure_file("${VELMORA_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
 
+# File managers that read the folder's MIME cache learn only from it that the
+# entry opens packages and jars. A staged install (DESTDIR) leaves that to
+# whoever lays the files out for real.
+find_program(VELMORA_UPDATE_DESKTOP_DATABASE update-desktop-database)
+if("$ENV{DESTDIR}" STREQUAL "" AND VELMORA_UPDATE_DESKTOP_DATABASE)
+  execute_process(
+    COMMAND "${VELMORA_UPDATE_DESKTOP_DATABASE}" "${data_dir}/applications"
+    RESULT_VARIABLE status
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+  if(NOT status EQUAL 0)
+    message(WARNING "The MIME cache of ${data_dir}/applications was not updated:\n${output}")
+  endif()
+endif()

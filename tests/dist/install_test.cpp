@@ -74,17 +74,27 @@ TEST_F(InstallTest, links_velmora_run_onto_the_users_path_and_it_finds_its_setti
   EXPECT_NE(list.out.find("装好的"), std::string::npos) << list.out;
 }
 
-TEST_F(InstallTest, puts_a_desktop_entry_that_starts_the_installed_program_into_the_users_menu) {
-  RequireTools({"desktop-file-validate"});
+// The entry opens a file it is given, and is offered for packages and jars
+// without becoming the default application of either.
+TEST_F(InstallTest, puts_a_desktop_entry_that_opens_packages_with_the_installed_program) {
+  RequireTools({"desktop-file-validate", "update-desktop-database"});
   if (IsSkipped() || HasFailure()) return;
 
   ASSERT_EQ(InstallIntoHome().exitStatus, 0);
 
   const std::string entry = TempDir::ReadFile(entry_);
-  EXPECT_EQ(LineStartingWith(entry, "Exec="), "Exec=\"" + prefix_ + "/velmora\"");
+  EXPECT_EQ(LineStartingWith(entry, "Exec="), "Exec=\"" + prefix_ + "/velmora\" %f");
   EXPECT_EQ(LineStartingWith(entry, "Icon="), "Icon=" + prefix_ + "/velmora.svg");
+  const std::string mime = LineStartingWith(entry, "MimeType=");
+  EXPECT_NE(mime.find("application/vnd.android.package-archive;"), std::string::npos);
+  EXPECT_NE(mime.find("application/java-archive;"), std::string::npos);
   const FinishedProgram validation = RunToEnd({"desktop-file-validate", entry_});
   EXPECT_EQ(validation.exitStatus, 0) << validation.out << validation.err;
+  const std::string cache = TempDir::ReadFile(home_ + "/.local/share/applications/mimeinfo.cache");
+  EXPECT_NE(cache.find("application/vnd.android.package-archive=velmora.desktop;"),
+            std::string::npos)
+      << cache;
+  EXPECT_FALSE(fs::exists(home_ + "/.config/mimeapps.list"));
 }
 
 TEST_F(InstallTest, honours_the_users_data_and_program_folders) {
@@ -128,7 +138,7 @@ TEST_F(InstallTest, a_folder_outside_the_home_gets_an_entry_for_every_user_with_
   const std::string entry =
       TempDir::ReadFile(stage + "/usr/local/share/applications/velmora.desktop");
   EXPECT_EQ(LineStartingWith(entry, "Exec="),
-            R"(Exec="/opt/ve\\$l \\"q\\" \\`x\\` 100%%/velmora")");
+            R"(Exec="/opt/ve\\$l \\"q\\" \\`x\\` 100%%/velmora" %f)");
   EXPECT_EQ(LineStartingWith(entry, "TryExec="), "TryExec=" + prefix + "/velmora");
   EXPECT_TRUE(fs::is_regular_file(stage + prefix + "/Velmora.ini"));
   EXPECT_FALSE(fs::exists(fs::symlink_status(stage + "/opt/bin/velmora-run")));
