@@ -13,6 +13,8 @@
 # Run as a script or from an install script, where no project sets the policies.
 cmake_policy(VERSION 3.25)
 
+include("${CMAKE_CURRENT_LIST_DIR}/home_folder.cmake")
+
 # A path as one argument of Exec: inside double quotes, backslash escapes
 # " ` $ and \, and % is doubled; then the value's own escaping doubles every
 # backslash again.
@@ -37,17 +39,13 @@ function(velmora_desktop_data_dir out)
     set(${out} "${VELMORA_DESKTOP_DATA_DIR}" PARENT_SCOPE)
     return()
   endif()
-  set(home "$ENV{HOME}")
-  set(in_home FALSE)
-  if(NOT home STREQUAL "" AND NOT home STREQUAL "/")
-    cmake_path(IS_PREFIX home "${CMAKE_INSTALL_PREFIX}" NORMALIZE in_home)
-  endif()
+  velmora_prefix_in_home(in_home)
   if(NOT in_home)
     set(${out} /usr/local/share PARENT_SCOPE)
   elseif(NOT "$ENV{XDG_DATA_HOME}" STREQUAL "")
     set(${out} "$ENV{XDG_DATA_HOME}" PARENT_SCOPE)
   else()
-    set(${out} "${home}/.local/share" PARENT_SCOPE)
+    set(${out} "$ENV{HOME}/.local/share" PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -62,3 +60,18 @@ set(entry "$ENV{DESTDIR}${data_dir}/applications/velmora.desktop")
 message(STATUS "Installing: ${entry}")
 configure_file("${VELMORA_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
+
+# File managers that read the folder's MIME cache learn only from it that the
+# entry opens packages and jars. A staged install (DESTDIR) leaves that to
+# whoever lays the files out for real.
+find_program(VELMORA_UPDATE_DESKTOP_DATABASE update-desktop-database)
+if("$ENV{DESTDIR}" STREQUAL "" AND VELMORA_UPDATE_DESKTOP_DATABASE)
+  execute_process(
+    COMMAND "${VELMORA_UPDATE_DESKTOP_DATABASE}" "${data_dir}/applications"
+    RESULT_VARIABLE status
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+  if(NOT status EQUAL 0)
+    message(WARNING "The MIME cache of ${data_dir}/applications was not updated:\n${output}")
+  endif()
+endif()

@@ -3,17 +3,17 @@
 #include <exception>
 
 #include "config/settings.h"
-#include "ui/form_main.h"
 #include "ui/handler_dispatch.h"
+#include "ui/window_start.h"
 
-// The program takes no arguments of its own; QApplication takes Qt's.
+// QApplication takes Qt's own arguments; a file or folder named by another
+// starts the window with it in the path field.
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmora"));
   try {
     const velmora::Settings settings(velmora::Settings::DirectoryOfRunningExecutable());
-    velmora::TFormMain form(settings);
-    form.show();
+    const auto form = velmora::ShowMainWindow(settings, QApplication::arguments());
     QApplication::exec();
   } catch (const std::exception& error) {
     velmora::ShowErrorMessage(nullptr, QString::fromUtf8(error.what()));

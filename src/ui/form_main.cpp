@@ -162,6 +162,10 @@ void TFormMain::RunCommand(const std::function<void()>& command) {
   }
 }
 
+void TFormMain::OpenPath(const QString& path) {
+  FormDropFiles(path);
+}
+
 void TFormMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!shown_) {

@@ -49,6 +49,10 @@ class TFormMain : public QWidget, public WindowOperations {
   // asked for meanwhile is carried out once the outermost command has ended.
   void RunCommand(const std::function<void()>& command);
 
+  // Puts `path` into the path field as a drop of that file or folder on the
+  // window would: how the program opens what it was started with.
+  void OpenPath(const QString& path);
+
   // The output area, for whoever must see appended lines at once.
   OutputArea& Output() { return output_; }
 
