@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "e2e/shipped_program_test.h"
@@ -20,51 +18,39 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// An app that comes as a set of APKs, through the buttons for it and
-// velmora-run: a base and two split APKs that aapt2 builds, packed as .xapk
-// (the base named after the package, manifest.json, OBB data) and as .apks
-// (bundletool's splits/ folder).
+// An app that comes as a set of APKs: a base and two splits that aapt2 builds
+// into "应用 集/", packed as .xapk (with manifest.json) and as .apks (bundletool's
+// splits/ folder, the base named base-master.apk).
 class SplitAppsTest : public ShippedProgramTest {
  protected:
   void SetUp() override {
     ShippedProgramTest::SetUp();
     if (IsSkipped() || HasFailure()) return;
-    RequireTools({"aapt2", "zip", "zipnote", "unzip", "zipinfo"});
+    RequireTools({"aapt2", "zip", "unzip", "zipinfo"});
     if (IsSkipped() || HasFailure()) return;
-    BuildApk("org.velmora.split", "");
-    BuildApk("config.xxhdpi", "config.xxhdpi");
-    BuildApk("config.arm64_v8a", "config.arm64_v8a");
-    work_.Write("xapk 内容/manifest.json", "{\"package_name\": \"org.velmora.split\"}");
-    work_.Write("xapk 内容/Android/obb/org.velmora.split/main.1.obb", "游戏数据");
+    fs::create_directories(work_ / "应用 集");
     fs::create_directories(work_ / "apks 内容/splits");
-    for (const auto& [from, to] : {std::pair{"org.velmora.split", "base-master"},
-                                   {"config.xxhdpi", "base-xxhdpi"},
-                                   {"config.arm64_v8a", "base-arm64_v8a"}}) {
-      fs::copy_file(Built(from), work_ / "apks 内容/splits/" + to + ".apk");
+    for (const std::string split : {"", "config.xxhdpi", "config.arm64_v8a"}) {
+      const std::string manifest =
+          work_.Write("清单.xml",
+                      "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
+                      "package=\"org.velmora.split\"" +
+                          (split.empty() ? "" : " split=\"" + split + "\"") + "/>");
+      const std::string apk =
+          work_ / "应用 集/" + (split.empty() ? "org.velmora.split" : split) + ".apk";
+      ASSERT_EQ(RunToEnd({"aapt2", "link", "-o", apk, "--manifest", manifest, "-I",
+                          "/usr/share/android-framework-res/framework-res.apk"})
+                    .exitStatus,
+                0);
+      fs::copy_file(apk,
+                    work_ / "apks 内容/splits/" + (split.empty() ? "base-master" : split) + ".apk");
     }
-    work_.Write("apks 内容/toc.pb", "table of contents");
-    Zip("xapk 内容", xapk_);
+    work_.Write("应用 集/manifest.json", "{\"package_name\": \"org.velmora.split\"}");
+    Zip("应用 集", xapk_);
     Zip("apks 内容", apks_);
   }
 
-  std::string Built(const std::string& name) const { return work_ / "xapk 内容/" + name + ".apk"; }
-
-  void BuildApk(const std::string& name, const std::string& split) {
-    const std::string manifest =
-        work_.Write("清单/" + name + ".xml",
-                    "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
-                    "package=\"org.velmora.split\"" +
-                        (split.empty() ? "" : " split=\"" + split + "\"") +
-                        "><uses-sdk android:minSdkVersion=\"24\"/>"
-                        "<application android:hasCode=\"false\"/></manifest>");
-    fs::create_directories(work_ / "xapk 内容");
-    const FinishedProgram link =
-        RunToEnd({"aapt2", "link", "-o", Built(name), "-I",
-                  "/usr/share/android-framework-res/framework-res.apk", "--manifest", manifest});
-    ASSERT_EQ(link.exitStatus, 0) << link.err;
-  }
-
-  // Zips what the work folder's `contents` holds (at the archive's top).
+  // Zips what the folder `contents` of the work folder holds, with zip's `options`.
   void Zip(const std::string& contents, const std::string& archive, Lines options = {}) {
     options.insert(options.begin(),
                    {"sh", "-c", "cd \"$0\" && a=$1 && shift && zip -qr \"$a\" . \"$@\"",
@@ -72,33 +58,18 @@ class SplitAppsTest : public ShippedProgramTest {
     ASSERT_EQ(RunToEnd(options).exitStatus, 0);
   }
 
-  // The stand-in adb, first on PATH (returned): records each call as a line
-  // of [argument]s, lists `devices` (lines of SERIAL\tSTATE) and fails to
-  // install on the serial `failing`.
+  // An adb first on PATH that records its calls, lists `devices` (SERIAL\tSTATE
+  // lines) and fails to install on `failing`.
   std::string StandInAdb(const std::string& devices, const std::string& failing = "-") {
     const std::string adb =
         work_.Write("假 adb/adb",
                     "#!/bin/sh\nprintf '[%s]' \"$@\" >> \"$0.args\"; echo >> \"$0.args\"\n"
-                    "if [ \"$1\" = devices ]; then\n  printf 'List of devices attached\\n" +
-                        devices + "\\n'; exit 0\nfi\n[ \"$2\" != '" + failing +
-                        "' ] || { echo 'Failure [INSTALL_FAILED_TEST]' >&2; exit 1; }\n"
-                        "echo Success\n");
+                    "[ \"$1\" != devices ] || { printf 'List of devices attached\\n" +
+                        devices + "\\n'; exit 0; }\n[ \"$2\" != '" + failing +
+                        "' ] || { echo 'Failure [INSTALL_FAILED_TEST]' >&2; exit 1; }\n");
     ::chmod(adb.c_str(), 0755);
     path_.emplace("PATH", work_ / "假 adb:" + std::getenv("PATH"));
     return adb;
-  }
-
-  Lines SignersOf(const std::string& folder) const {
-    Lines signers;
-    for (const fs::directory_entry& apk : fs::directory_iterator(folder)) {
-      if (apk.path().extension() != ".apk") continue;
-      const FinishedProgram verification = VerifySignature(apk.path());
-      EXPECT_EQ(verification.exitStatus, 0) << apk.path() << verification.err;
-      EXPECT_TRUE(IsAligned(apk.path())) << apk.path();
-      const std::size_t digest = verification.out.find("SHA-256 digest");
-      signers.push_back(digest == std::string::npos ? "" : verification.out.substr(digest));
-    }
-    return signers;
   }
 
   const std::string xapk_ = folder_ + "/演示 应用.xapk";
@@ -110,47 +81,35 @@ TEST_F(SplitAppsTest, takes_an_xapk_and_an_apks_apart_into_base_and_split_apks_b
   const std::string fromXapk = folder_ + "/拆 开", fromApks = folder_ + "/拆 开 2";
   ASSERT_EQ(Press("UserDefine10", xapk_, fromXapk).result, fromXapk);
   EXPECT_EQ(window_.prompts.at(0).FileName, "演示 应用");
-  EXPECT_TRUE(EndedWithStatus("拆开分包", 0));
   EXPECT_TRUE(OutputHolds("I: The base APK org.velmora.split.apk is now base.apk")) << Output();
+  EXPECT_TRUE(EndedWithStatus("拆开分包", 0));
   Press("UserDefine10", apks_, fromApks);
   EXPECT_TRUE(EndedWithStatus("拆开分包", 0));
 
-  for (const auto& [taken, original] :
-       {std::pair{fromXapk + "/base.apk", Built("org.velmora.split")},
-        {fromXapk + "/config.xxhdpi.apk", Built("config.xxhdpi")},
-        {fromXapk + "/manifest.json", work_ / "xapk 内容/manifest.json"},
-        {fromXapk + "/Android/obb/org.velmora.split/main.1.obb",
-         work_ / "xapk 内容/Android/obb/org.velmora.split/main.1.obb"},
-        {fromApks + "/base.apk", Built("org.velmora.split")},
-        {fromApks + "/base-arm64_v8a.apk", Built("config.arm64_v8a")},
-        {fromApks + "/toc.pb", work_ / "apks 内容/toc.pb"}}) {
-    EXPECT_EQ(TempDir::ReadFile(taken), TempDir::ReadFile(original)) << taken;
+  for (const auto& [taken, built] :
+       {std::pair{fromXapk + "/base.apk", "org.velmora.split.apk"},
+        {fromXapk + "/config.xxhdpi.apk", "config.xxhdpi.apk"},
+        {fromXapk + "/manifest.json", "manifest.json"},
+        {fromApks + "/base.apk", "org.velmora.split.apk"},
+        {fromApks + "/config.arm64_v8a.apk", "config.arm64_v8a.apk"}}) {
+    EXPECT_EQ(TempDir::ReadFile(taken), work_.Read("应用 集/" + std::string(built))) << taken;
   }
   EXPECT_FALSE(fs::exists(fromApks + "/splits")) << "the split APKs are beside the base";
 }
 
 struct RefusedArchive {
   std::string name;
-  Lines zipOptions;    // how the set is packed
-  std::string rename;  // a new name for the base APK in the archive, if any
+  Lines zipOptions;  // how the set is packed
   bool truncated = false;
   std::string message;
 };
-
-void PrintTo(const RefusedArchive& archive, std::ostream* out) {
-  *out << archive.name;
-}
 
 class RefusedArchiveTest : public SplitAppsTest,
                            public ::testing::WithParamInterface<RefusedArchive> {};
 
 TEST_P(RefusedArchiveTest, fails_with_a_clear_line_and_writes_nothing) {
   const std::string archive = folder_ + "/坏 的.apkm", taken = folder_ + "/坏 的";
-  Zip("xapk 内容", archive, GetParam().zipOptions);
-  if (!GetParam().rename.empty()) {
-    RunToEnd({"sh", "-c", "printf '@ org.velmora.split.apk\\n@=%s\\n' \"$1\" | zipnote -w \"$0\"",
-              archive, GetParam().rename});
-  }
+  Zip("应用 集", archive, GetParam().zipOptions);
   if (GetParam().truncated) fs::resize_file(archive, fs::file_size(archive) - 30);
 
   Press("UserDefine10", archive, taken);
@@ -158,113 +117,69 @@ TEST_P(RefusedArchiveTest, fails_with_a_clear_line_and_writes_nothing) {
   EXPECT_TRUE(OutputHolds(GetParam().message)) << Output();
   EXPECT_TRUE(EndedWithStatus("拆开分包", 1));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 3) << "only the three archives";
-  EXPECT_FALSE(fs::exists(work_ / "逃 出.apk"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Archives, RefusedArchiveTest,
     ::testing::Values(
-        RefusedArchive{"encrypted_apkm", {"-e", "-P", "密码"}, "", false, "archive is encrypted"},
-        RefusedArchive{"damaged", {}, "", true, "not a ZIP archive, or a damaged one"},
-        RefusedArchive{"without_apks", {"-x", "*.apk"}, "", false, "no APK in the archive"},
-        RefusedArchive{"name_outside", {}, "../../逃 出.apk", false, "names a file outside"}),
+        RefusedArchive{"encrypted", {"-e", "-P", "密码"}, false, "archive is encrypted"},
+        RefusedArchive{"damaged", {}, true, "not a ZIP archive, or a damaged one"},
+        RefusedArchive{"without_apks", {"-x", "*.apk"}, false, "no APK in the archive"},
+        RefusedArchive{"name_outside", {"../清单.xml"}, false, "names a file outside"}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(SplitAppsTest, signs_a_set_with_one_key_and_reports_the_apk_that_cannot_be_signed) {
-  const std::string set = folder_ + "/签名 集";
-  fs::create_directories(set);
-  for (const std::string name : {"org.velmora.split", "config.xxhdpi", "config.arm64_v8a"}) {
-    fs::copy_file(Built(name), set + "/" + name + ".apk");
-  }
-  work_.Write("工作 区/签名 集/config.坏 的.apk", "not a zip");
+TEST_F(SplitAppsTest, installs_on_each_device_and_says_at_once_when_there_is_none) {
+  StandInAdb("");
+  Press("UserDefine12", work_ / "应用 集");
+  EXPECT_TRUE(OutputHolds("no device attached")) << Output();
+  EXPECT_TRUE(EndedWithStatus("安装分包", 1));
 
-  Press("UserDefine11", set);
-
-  EXPECT_TRUE(OutputHolds("E:   not signed, left as it was: config.坏 的.apk")) << Output();
-  EXPECT_TRUE(EndedWithStatus("签名分包", 1));
-  fs::remove(set + "/config.坏 的.apk");
-  const Lines signers = SignersOf(set);
-  ASSERT_EQ(signers.size(), 3u);
-  EXPECT_EQ(signers, Lines(3, signers[0]));
+  const std::string adb = StandInAdb("甲\\tdevice\\n第二台\\tdevice", "第二台");
+  const std::string base = work_ / "应用 集/org.velmora.split.apk",
+                    set = "[" + base + "][" + work_ / "应用 集/config.arm64_v8a.apk][" +
+                          work_ / "应用 集/config.xxhdpi.apk]";
+  Press("UserDefine12", work_ / "应用 集");
+  EXPECT_TRUE(OutputHolds("I: 甲: installed")) << Output();
+  EXPECT_TRUE(OutputHolds("E: 第二台: not installed")) << Output();
+  EXPECT_TRUE(EndedWithStatus("安装分包", 1));
+  Press("UserDefine1", base);
+  EXPECT_EQ(
+      RecordedArguments(adb),
+      (Lines{"[devices]", "[devices]", "[-s][甲][install-multiple][-r]" + set,
+             "[-s][第二台][install-multiple][-r]" + set, "[devices]",
+             "[-s][甲][install][-r][" + base + "]", "[-s][第二台][install][-r][" + base + "]"}));
 }
-
-struct Devices {
-  std::string name;
-  std::string section;  // installs one APK (UserDefine1) or a set (UserDefine12)
-  std::string listed;   // what adb devices lists
-  Lines installs;       // the install calls after [devices], [APK] for the source's APKs
-  Lines lines;          // lines of the run, in order
-  int status = 0;
-};
-
-void PrintTo(const Devices& devices, std::ostream* out) {
-  *out << devices.name;
-}
-
-class DevicesTest : public SplitAppsTest, public ::testing::WithParamInterface<Devices> {};
-
-TEST_P(DevicesTest, installs_on_every_device_with_one_line_each) {
-  const std::string adb = StandInAdb(GetParam().listed, "第二台");
-  const bool set = GetParam().section == "UserDefine12";
-  const std::string source = set ? work_ / "xapk 内容" : Built("config.xxhdpi");
-  const std::string apks = set ? "[" + Built("org.velmora.split") + "][" +
-                                     Built("config.arm64_v8a") + "][" + Built("config.xxhdpi") + "]"
-                               : "[" + source + "]";
-
-  Press(GetParam().section, source);
-
-  Lines expected{"[devices]"};
-  for (std::string install : GetParam().installs) {
-    expected.push_back(install.replace(install.find("[APK]"), 5, apks));
-  }
-  EXPECT_EQ(RecordedArguments(adb), expected);
-  for (const std::string& line : GetParam().lines) EXPECT_TRUE(OutputHolds(line)) << Output();
-  EXPECT_TRUE(EndedWithStatus(set ? "安装分包" : "安装到设备", GetParam().status));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Counts, DevicesTest,
-    ::testing::Values(Devices{"none", "UserDefine12", "", {}, {"no device attached"}, 1},
-                      Devices{"one",
-                              "UserDefine1",
-                              "甲\\tdevice",
-                              {"[-s][甲][install][-r][APK]"},
-                              {"I: 甲: installed"},
-                              0},
-                      Devices{"two_one_failing",
-                              "UserDefine12",
-                              "甲\\tdevice\\n第二台\\tdevice",
-                              {"[-s][甲][install-multiple][-r][APK]",
-                               "[-s][第二台][install-multiple][-r][APK]"},
-                              {"I: 甲: installed", "Failure [INSTALL_FAILED_TEST]",
-                               "E: 第二台: not installed", "1 of 2 devices failed"},
-                              1}),
-    [](const auto& info) { return info.param.name; });
 
 TEST_F(SplitAppsTest, velmora_run_takes_apart_signs_and_installs_a_batch_of_sets) {
   const std::string adb = StandInAdb("甲\\tdevice");
-  auto run = [&](const std::string& section) {
-    const FinishedProgram result = RunToEnd(
-        {Program().VelmoraRun(), section, folder_ + "/演示 应用", folder_ + "/演示 应用 2"});
-    EXPECT_EQ(result.exitStatus, 0) << section << "\n" << result.out << result.err;
+  const std::string one = folder_ + "/演示 应用", two = folder_ + "/演示 应用 2";
+  fs::rename(apks_, two + ".apks");
+  auto run = [&](const std::string& section, const std::string& source, const std::string& more) {
+    return RunToEnd({Program().VelmoraRun(), section, source, more});
   };
-  fs::rename(apks_, folder_ + "/演示 应用 2.apks");
-  const FinishedProgram apart =
-      RunToEnd({Program().VelmoraRun(), "UserDefine10", xapk_, folder_ + "/演示 应用 2.apks"});
-  ASSERT_EQ(apart.exitStatus, 0) << apart.out << apart.err;
+  ASSERT_EQ(run("UserDefine10", xapk_, two + ".apks").exitStatus, 0);
+  work_.Write("工作 区/演示 应用 2/split_坏 的.apk", "not a zip");
 
-  run("UserDefine11");
-  run("UserDefine12");
+  const FinishedProgram signing = run("UserDefine11", one, two);
+  EXPECT_EQ(signing.exitStatus, 1);
+  EXPECT_TRUE(Holds(signing.out, "E:   not signed, left as it was: split_坏 的.apk"))
+      << signing.out;
+  EXPECT_EQ(run("UserDefine12", one, two).exitStatus, 0);
 
-  Lines signers = SignersOf(folder_ + "/演示 应用");
-  for (const std::string& signer : SignersOf(folder_ + "/演示 应用 2")) signers.push_back(signer);
-  ASSERT_EQ(signers.size(), 6u);
-  EXPECT_EQ(signers, Lines(6, signers[0]));
-  const Lines installs = RecordedArguments(adb);
-  ASSERT_EQ(installs.size(), 4u) << ::testing::PrintToString(installs);
-  EXPECT_TRUE(
-      installs[1].starts_with("[-s][甲][install-multiple][-r][" + folder_ + "/演示 应用/base.apk]"))
-      << installs[1];
+  std::string certificate;
+  fs::remove(two + "/split_坏 的.apk");
+  for (const std::string apk : {"/base.apk", "/config.xxhdpi.apk", "/config.arm64_v8a.apk"}) {
+    for (const std::string& set : {one, two}) {
+      const FinishedProgram verification = VerifySignature(set + apk);
+      EXPECT_EQ(verification.exitStatus, 0) << set + apk << verification.err;
+      EXPECT_TRUE(IsAligned(set + apk)) << set + apk;
+      const std::string digest = verification.out.substr(verification.out.find("SHA-256"), 80);
+      EXPECT_EQ(digest, certificate.empty() ? digest : certificate) << set + apk;
+      certificate = digest;
+    }
+  }
+  EXPECT_TRUE(RecordedArguments(adb).at(1).starts_with("[-s][甲][install-multiple][-r][" + one +
+                                                       "/base.apk]"));
 }
 
 }  // namespace
