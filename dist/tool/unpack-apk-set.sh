@@ -24,6 +24,8 @@ folder=$2 archive=$3
 # unzip and mktemp would take a leading "-" for an option.
 case $archive in -*) archive=./$archive ;; esac
 case $folder in -*) folder=./$folder ;; esac
+# The scratch folder goes beside the folder, not into it.
+while [ "${folder%/}" != "$folder" ] && [ -n "${folder%/}" ]; do folder=${folder%/}; done
 
 [ -f "$archive" ] || fail "no such archive: $archive"
 if [ -e "$folder" ] && { [ ! -d "$folder" ] || [ -n "$(ls -A -- "$folder")" ]; }; then
