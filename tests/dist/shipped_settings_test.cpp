@@ -135,14 +135,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SectionCase{"OpenJar", Program::kTheSource, false},
                       SectionCase{"jar2dex", Program::kNotShipped}, SectionCase{"dex2smali"},
                       SectionCase{"smali2dex", Program::kToolScript}, SectionCase{"odex2smali"},
-                      SectionCase{"UserDefine1"}, SectionCase{"UserDefine2"},
+                      SectionCase{"UserDefine1", Program::kToolScript}, SectionCase{"UserDefine2"},
                       SectionCase{"UserDefine3"}, SectionCase{"UserDefine4"},
                       SectionCase{"UserDefine5"}, SectionCase{"UserDefine6"},
                       SectionCase{"UserDefine7", Program::kTheSource, false},
                       SectionCase{"UserDefine8"}, SectionCase{"UserDefine9"},
-                      SectionCase{"UserDefine10", Program::kNothingYet},
-                      SectionCase{"UserDefine11", Program::kNothingYet},
-                      SectionCase{"UserDefine12", Program::kNothingYet},
+                      SectionCase{"UserDefine10", Program::kToolScript},
+                      SectionCase{"UserDefine11", Program::kToolScript},
+                      SectionCase{"UserDefine12", Program::kToolScript},
                       SectionCase{"UserDefine13", Program::kNothingYet}),
     [](const auto& info) { return info.param.section; });
 

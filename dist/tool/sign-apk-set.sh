@@ -1,0 +1,79 @@
+#!/bin/sh
+# Signs every APK of an app's set (the *.apk files of one folder) with one key,
+# then checks that they all carry the same signer certificate: Android installs
+# a set only when they do.
+#
+# Each APK goes through sign-apk.sh with apksigner, whatever the signer type:
+# sets exist only from Android 5 on, where current Android refuses v1-only
+# signatures for them. An APK whose signing fails is left as it was and the
+# others are still signed; the status is then 1.
+set -eu
+
+here=$(dirname -- "$0")
+. "$here/lib/scratch_beside.sh"
+
+usage() {
+  echo "${0##*/}: $*" >&2
+  echo "usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD" \
+    "--alias NAME [--java-home DIR] FOLDER" >&2
+  exit 2
+}
+
+# The options go to sign-apk.sh as they are; the last argument is the folder.
+[ $# -ge 1 ] || usage "no folder given"
+java_home='' previous=''
+remaining=$#
+while [ "$remaining" -gt 1 ]; do
+  [ "$previous" != --java-home ] || java_home=$1
+  previous=$1
+  set -- "$@" "$1"
+  shift
+  remaining=$((remaining - 1))
+done
+folder=$1
+shift
+[ -d "$folder" ] || usage "no such folder: $folder"
+if [ -n "$java_home" ]; then
+  # Debian's apksigner starts the java it finds on PATH.
+  PATH=$java_home/bin:$PATH
+  export PATH
+fi
+
+# The SHA-256 digests of the signer certificates of $1, on one line.
+certificate_of() {
+  apksigner verify --print-certs "$1" 2>/dev/null |
+    sed -n 's/^Signer #[0-9]* certificate SHA-256 digest: //p' | paste -s -d ' '
+}
+
+total=0 failed=0 certificate='' results=''
+for apk in "$folder"/*.[Aa][Pp][Kk]; do
+  [ -f "$apk" ] || continue
+  total=$((total + 1))
+  name=${apk##*/}
+  if ! "$here/sign-apk.sh" "$@" --signer apksigner "$apk"; then
+    failed=$((failed + 1))
+    results="$results
+E:   not signed, left as it was: $name"
+    continue
+  fi
+  signer=$(certificate_of "$apk")
+  if [ -z "$signer" ]; then
+    failed=$((failed + 1))
+    results="$results
+E:   signed, but apksigner does not verify it: $name"
+  elif [ -n "$certificate" ] && [ "$signer" != "$certificate" ]; then
+    failed=$((failed + 1))
+    results="$results
+E:   signed with another certificate (SHA-256 $signer): $name"
+  else
+    certificate=$signer
+    results="$results
+I:   signed: $name"
+  fi
+done
+[ "$total" -gt 0 ] || fail "no APK in the folder: $folder"
+
+echo "I: The set in $folder:$results"
+[ -z "$certificate" ] || echo "I: Signer certificate, SHA-256: $certificate"
+[ "$failed" -eq 0 ] || fail "$failed of $total APKs are not signed alike; the set will not install"
+echo "I: All $total APKs signed with one certificate"
