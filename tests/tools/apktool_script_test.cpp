@@ -139,41 +139,5 @@ INSTANTIATE_TEST_SUITE_P(
                     "VELMORA_APKTOOL_HEAP must be a size such as 8g or 6000m, not: lots"}),
     [](const auto& info) { return info.param.name; });
 
-struct Aapt2Case {
-  std::string name;
-  Lines arguments;
-  Lines passedOn;
-};
-
-void PrintTo(const Aapt2Case& aapt2Case, std::ostream* out) {
-  *out << aapt2Case.name;
-}
-
-class Aapt2WrapperTest : public ::testing::TestWithParam<Aapt2Case> {};
-
-TEST_P(Aapt2WrapperTest, passes_everything_on_and_lets_link_warn_about_the_manifest) {
-  TempDir work;
-  const std::string aapt2 = WriteRecordingTool(work, "aapt2", "exit 4");
-  Lines command{VELMORA_TEST_PROGRAM_DIR "/tool/aapt2/aapt2"};
-  command.insert(command.end(), GetParam().arguments.begin(), GetParam().arguments.end());
-
-  const FinishedProgram run = RunToEnd(command, {{"VELMORA_AAPT2", aapt2}});
-
-  EXPECT_EQ(run.exitStatus, 4) << run.err;
-  EXPECT_EQ(RecordedArguments(aapt2), GetParam().passedOn);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, Aapt2WrapperTest,
-                         ::testing::Values(Aapt2Case{"link",
-                                                     {"link", "-o", "out put.apk", "--manifest",
-                                                      "m.xml"},
-                                                     {"link", "--warn-manifest-validation", "-o",
-                                                      "out put.apk", "--manifest", "m.xml"}},
-                                           Aapt2Case{"compile",
-                                                     {"compile", "--dir", "res", "-o", "link"},
-                                                     {"compile", "--dir", "res", "-o", "link"}},
-                                           Aapt2Case{"version", {"version"}, {"version"}}),
-                         [](const auto& info) { return info.param.name; });
-
 }  // namespace
 }  // namespace velmora::test
