@@ -49,7 +49,8 @@ TEST_F(InstallTest, lays_out_the_program_folder_as_the_program_expects_it) {
 
   EXPECT_EQ(TempDir::ReadFile(prefix_ + "/Velmora.ini"),
             TempDir::ReadFile(VELMORA_TEST_SOURCE_DIR "/dist/Velmora.ini"));
-  for (const char* script : {"/tool/sign-apk.sh", "/tool/smali-assemble.sh"}) {
+  for (const char* script :
+       {"/tool/sign-apk.sh", "/tool/smali-assemble.sh", "/tool/apktool.sh", "/tool/aapt2/aapt2"}) {
     EXPECT_EQ(::access((prefix_ + script).c_str(), X_OK), 0) << script;
   }
   EXPECT_TRUE(fs::is_regular_file(prefix_ + "/tool/lib/scratch_beside.sh"));

@@ -1,0 +1,98 @@
+#!/bin/sh
+# How a large package fares with the shipped settings: generates an app of
+# many classes and resources, builds it into a package of about SIZE MB, then
+# decodes and rebuilds it through velmora-run (the shipped Decompile and
+# Compile) and, as the baseline, directly with Debian's apktool, and prints
+# the time and peak memory of each run (/usr/bin/time, package time).
+#
+# usage: bench/large_package.sh PROGRAM-FOLDER [SIZE-MB]   (build/program, 100)
+set -eu
+
+program=$(cd -- "$1" && pwd)
+size_mb=${2:-100}
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+trap 'exit 1' HUP INT TERM
+
+# A fifth of the size in code, the rest in raw resources of random bytes
+# (which do not compress); 20 000 strings as well.
+classes=$((size_mb * 200))
+blobs=$((size_mb * 8))
+
+app=$work/large
+mkdir -p "$app/smali/org/velmora/large" "$app/res/values" "$app/res/raw"
+cat >"$app/AndroidManifest.xml" <<'EOF'
+<?xml version="1.0" encoding="utf-8" standalone="no"?>
+<manifest xmlns:android="http://schemas.android.com/apk/res/android" package="org.velmora.large">
+    <application android:label="@string/s0"/>
+</manifest>
+EOF
+cat >"$app/apktool.yml" <<'EOF'
+!!brut.androlib.meta.MetaInfo
+apkFileName: large.apk
+compressionType: false
+doNotCompress:
+- resources.arsc
+- raw
+isFrameworkApk: false
+packageInfo:
+  forcedPackageId: '127'
+  renameManifestPackage: null
+sdkInfo:
+  minSdkVersion: '21'
+  targetSdkVersion: '30'
+sharedLibrary: false
+sparseResources: false
+usesFramework:
+  ids:
+  - 1
+  tag: null
+version: 2.7.0
+versionInfo:
+  versionCode: '1'
+  versionName: '1.0'
+EOF
+awk -v classes="$classes" -v dir="$app/smali/org/velmora/large" 'BEGIN {
+  for (c = 0; c < classes; c++) {
+    file = dir "/C" c ".smali"
+    printf ".class public Lorg/velmora/large/C%d;\n.super Ljava/lang/Object;\n", c > file
+    for (m = 0; m < 20; m++) {
+      printf "\n.method public static m%d(I)Ljava/lang/String;\n    .registers 2\n", m > file
+      printf "    const-string v0, \"class %d method %d\"\n    return-object v0\n.end method\n", c, m > file
+    }
+    close(file)
+  }
+}'
+awk 'BEGIN {
+  print "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>"
+  for (s = 0; s < 20000; s++) printf "    <string name=\"s%d\">字符串 %d</string>\n", s, s
+  print "</resources>"
+}' >"$app/res/values/strings.xml"
+i=0
+while [ "$i" -lt "$blobs" ]; do
+  head -c 102400 /dev/urandom >"$app/res/raw/blob$i"
+  i=$((i + 1))
+done
+
+measure() {
+  label=$1
+  shift
+  if /usr/bin/time -f '%e %M' -o "$work/time" "$@" >"$work/log" 2>&1; then
+    outcome=ok
+  else
+    outcome="failed: $(grep -m1 -o 'java.lang.OutOfMemoryError.*' "$work/log" || grep -m1 -e '^W: .*error' -e 'Exception' "$work/log" || tail -n 1 "$work/log")"
+  fi
+  # time puts "Command exited with non-zero status N" first when it did.
+  read -r seconds kilobytes <<EOF || true
+$(tail -n 1 "$work/time")
+EOF
+  printf '%-44s %7s s %7s MB  %s\n' "$label" "$seconds" "$((${kilobytes:-0} / 1024))" "$outcome"
+}
+
+"$program/tool/apktool.sh" b -p "$work/framework" -o "$work/large.apk" "$app" >"$work/log" 2>&1 ||
+  { tail -n 20 "$work/log"; exit 1; }
+echo "package: $(($(wc -c <"$work/large.apk") / 1048576)) MB, $classes classes, $blobs raw resources, 20000 strings"
+measure "decode, velmora-run (shipped settings)" "$program/velmora-run" Decompile -o "$work/d1" "$work/large.apk"
+measure "decode, Debian's apktool (baseline)" apktool d -p "$work/framework" -o "$work/d2" "$work/large.apk"
+measure "rebuild, velmora-run (shipped settings)" "$program/velmora-run" Compile -o "$work/r1.apk" "$work/d1"
+measure "rebuild, Debian's apktool --use-aapt2 (baseline)" apktool b --use-aapt2 -p "$work/framework" -o "$work/r2.apk" "$work/d2"

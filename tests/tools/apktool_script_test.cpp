@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings.h"
+#include "config/tool_locations.h"
+#include "support/child_program.h"
+#include "support/recording_tool.h"
+#include "support/required_tools.h"
+#include "support/temp_dir.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// A stand-in for an apktool release jar: it says with how much heap and which
+// arguments it was started, and ends with status 3 when its first argument is
+// "fail".
+constexpr std::string_view kStandInSource = R"(
+public class StandIn {
+  public static void main(String[] args) {
+    System.out.println("heap MB: " + Runtime.getRuntime().maxMemory() / (1024 * 1024));
+    for (String argument : args) System.out.println("argument: " + argument);
+    System.exit(args.length > 0 && args[0].equals("fail") ? 3 : 0);
+  }
+}
+)";
+
+// The tool folder of the build's program, copied, with a Java home of its own
+// whose java records how it was started and then runs the shipped Java.
+class ApktoolScriptTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequireTools({"apktool", "aapt2", "javac", "jar"});
+    if (IsSkipped() || HasFailure()) return;
+    fs::create_directories(tool_);
+    fs::copy(VELMORA_TEST_PROGRAM_DIR "/tool/apktool.sh", tool_ + "/apktool.sh");
+    fs::copy(VELMORA_TEST_PROGRAM_DIR "/tool/aapt2", tool_ + "/aapt2", fs::copy_options::recursive);
+    const std::string realJava = ResolveJavaHome(Settings(VELMORA_TEST_PROGRAM_DIR)) + "/bin/java";
+    java_ = WriteRecordingTool(work_, "假 java/bin/java", "exec \"" + realJava + "\" \"$@\"");
+  }
+
+  void PutStandInJar() const {
+    const std::string source = work_.Write("stand-in/StandIn.java", kStandInSource);
+    const FinishedProgram compile = RunToEnd({"javac", "-d", work_ / "stand-in", source});
+    ASSERT_EQ(compile.exitStatus, 0) << compile.err;
+    const FinishedProgram pack =
+        RunToEnd({"jar", "--create", "--file", tool_ + "/apktool.jar", "--main-class", "StandIn",
+                  "-C", work_ / "stand-in", "StandIn.class"});
+    ASSERT_EQ(pack.exitStatus, 0) << pack.err;
+  }
+
+  FinishedProgram Run(const Lines& apktoolArguments, const EnvironmentChanges& environment = {},
+                      const std::string& javaHome = "") const {
+    Lines command{tool_ + "/apktool.sh", "--java-home",
+                  javaHome.empty() ? work_ / "假 java" : javaHome};
+    command.insert(command.end(), apktoolArguments.begin(), apktoolArguments.end());
+    return RunToEnd(command, environment);
+  }
+
+  TempDir work_;
+  const std::string tool_ = work_ / "工具 目录";
+  std::string java_;
+};
+
+TEST_F(ApktoolScriptTest, runs_the_jar_in_the_tool_folder_on_the_java_of_the_java_home) {
+  ASSERT_NO_FATAL_FAILURE(PutStandInJar());
+  const std::string folder = work_ / "演示 app";
+
+  const FinishedProgram run =
+      Run({"b", "-f", "-o", folder + ".apk", folder}, {{"VELMORA_APKTOOL_HEAP", "300m"}});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  EXPECT_EQ(RecordedArguments(java_),
+            (Lines{"-Xmx300m", "-Dfile.encoding=utf-8", "-jar", tool_ + "/apktool.jar", "b", "-f",
+                   "-o", folder + ".apk", folder}));
+  // Java keeps a little of the largest heap for itself on some collectors.
+  ASSERT_TRUE(run.out.starts_with("heap MB: ")) << run.out;
+  const int heapMb = std::stoi(run.out.substr(9));
+  EXPECT_TRUE(heapMb > 250 && heapMb <= 300) << run.out;
+  EXPECT_NE(run.out.find("argument: " + folder + "\n"), std::string::npos) << run.out;
+  EXPECT_EQ(Run({"fail"}).exitStatus, 3) << "the status is the jar's";
+}
+
+TEST_F(ApktoolScriptTest, without_a_jar_rebuilds_with_debians_apktool_through_aapt2) {
+  const std::string folder = work_ / "不存在 的 app";
+
+  const FinishedProgram run =
+      Run({"b", "-f", "-o", folder + ".apk", folder}, {{"VELMORA_APKTOOL_HEAP", "2g"}});
+
+  EXPECT_NE(run.exitStatus, 0);
+  // Debian's own -Xmx512M comes first; the later one is the one Java takes.
+  EXPECT_EQ(RecordedArguments(java_),
+            (Lines{"-Xmx512M", "-Dfile.encoding=utf-8", "-Xmx2g", "-cp", "/usr/share/apktool/*",
+                   "brut.apktool.Main", "b", "--use-aapt2", "-f", "-o", folder + ".apk", folder}))
+      << run.out << run.err;
+}
+
+struct RefusalCase {
+  std::string name;
+  std::string javaHome;  // empty: the recording one
+  std::string heap;
+  int exitStatus = 0;
+  std::string said;  // a part of the output
+};
+
+void PrintTo(const RefusalCase& refusal, std::ostream* out) {
+  *out << refusal.name;
+}
+
+class ApktoolScriptRefusalTest : public ApktoolScriptTest,
+                                 public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(ApktoolScriptRefusalTest, says_why_and_starts_nothing) {
+  const std::string javaHome = GetParam().javaHome.empty() ? "" : work_ / GetParam().javaHome;
+  if (!javaHome.empty()) fs::create_directories(javaHome);
+
+  const FinishedProgram run =
+      Run({"d", "x.apk"}, {{"VELMORA_APKTOOL_HEAP", GetParam().heap}}, javaHome);
+
+  EXPECT_EQ(run.exitStatus, GetParam().exitStatus);
+  EXPECT_NE((run.out + run.err).find(GetParam().said), std::string::npos) << run.out << run.err;
+  EXPECT_EQ(RecordedArguments(java_), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, ApktoolScriptRefusalTest,
+    ::testing::Values(
+        RefusalCase{
+            "no_java_in_the_java_home", "空 java", "", 127,
+            "提示：没有找到Java，无法运行apktool。请在Velmora.ini的[General]中把JAVA_HOME设为"},
+        RefusalCase{"a_heap_java_cannot_take", "", "lots", 2,
+                    "VELMORA_APKTOOL_HEAP must be a size such as 8g or 6000m, not: lots"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velmora::test
