@@ -33,11 +33,8 @@ int Refuse(const std::string& message) {
 
 int StatusOf(const RunReport& report, const TerminalWindow& window) {
   switch (report.ending) {
-    case RunEnding::kToolRan: {
-      int status = report.tool.waitStatus;
-      bool succeeded = report.tool.started && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-      return succeeded ? kAllToolsSucceeded : kToolFailed;
-    }
+    case RunEnding::kToolRan:
+      return report.ToolSucceeded() ? kAllToolsSucceeded : kToolFailed;
     case RunEnding::kShellOpened:
       return kAllToolsSucceeded;
     case RunEnding::kCancelled:
@@ -46,6 +43,8 @@ int StatusOf(const RunReport& report, const TerminalWindow& window) {
     case RunEnding::kSourceMissing:
     case RunEnding::kCopyFailed:
     case RunEnding::kExpansionNeverEnds:
+    case RunEnding::kTemplateCut:
+    case RunEnding::kPathNotPassable:
       return kRunRefused;
   }
   return kRunRefused;
