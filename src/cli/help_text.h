@@ -25,7 +25,8 @@ DESCRIPTION
 
     The destination is the name Velmora proposes, placed beside the source
     (velmora-run Decompile app.apk decodes into app/ next to app.apk), or DEST.
-    An existing destination is never replaced unless --force is given.
+    A run never goes ahead onto an existing destination unless --force is
+    given.
 
 OPTIONS
     --ini FILE
@@ -41,12 +42,17 @@ OPTIONS
         The destination, instead of the proposed one. Only with one source.
 
     -f, --force
-        Replace an existing destination.
+        Go ahead when the destination exists. What happens to it is then the
+        tool's business: a section that copies its source (Signer) replaces it,
+        Compile's apktool overwrites it, but Decompile's apktool refuses an
+        existing folder (exit status 1) rather than delete it; remove the
+        folder to decode into it again.
 
     --build-sign
         Rebuild each SOURCE folder (section Compile, destination NAME_mod_signed.apk)
         and sign the result in place (section Signer), as the rebuild-and-sign
-        button does.
+        button does. Signing starts only when the rebuild's tool exited with
+        status 0.
 
     --list
         List the command sections of the settings file with their comments;
@@ -58,9 +64,11 @@ OPTIONS
 EXIT STATUS
     0   every run started its tool and every tool exited with status 0
     1   a tool exited with another status, was ended by a signal, or could not
-        be started
-    2   a usage error, a missing settings file, a source that does not exist, a
-        refused destination, or a failed copy; the message is on standard error
+        be started; or standard output could not be written
+    2   a usage error (an unknown SECTION too), a missing settings file, a
+        source that does not exist, a refused destination, a failed copy, or a
+        template that cannot be run (cut at 2047 bytes, never done expanding,
+        or a path it cannot pass); the message is on standard error
 
 FILES
     Velmora.ini beside the executable: the command sections and their templates.

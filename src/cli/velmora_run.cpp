@@ -1,9 +1,9 @@
 #include "cli/velmora_run.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/command_line_options.h"
 #include "cli/help_text.h"
@@ -33,11 +33,8 @@ int Refuse(const std::string& message) {
 
 int StatusOf(const RunReport& report, const TerminalWindow& window) {
   switch (report.ending) {
-    case RunEnding::kToolRan: {
-      int status = report.tool.waitStatus;
-      bool succeeded = report.tool.started && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-      return succeeded ? kAllToolsSucceeded : kToolFailed;
-    }
+    case RunEnding::kToolRan:
+      return report.ToolSucceeded() ? kAllToolsSucceeded : kToolFailed;
     case RunEnding::kShellOpened:
       return kAllToolsSucceeded;
     case RunEnding::kCancelled:
@@ -46,6 +43,8 @@ int StatusOf(const RunReport& report, const TerminalWindow& window) {
     case RunEnding::kSourceMissing:
     case RunEnding::kCopyFailed:
     case RunEnding::kExpansionNeverEnds:
+    case RunEnding::kTemplateCut:
+    case RunEnding::kPathNotPassable:
       return kRunRefused;
   }
   return kRunRefused;
@@ -96,6 +95,16 @@ int ListSections(const Settings& settings) {
   return kAllToolsSucceeded;
 }
 
+// A section name given on the command line that the settings file lacks is a
+// mistake of the caller, not a tool that could not start.
+bool HasSection(const Settings& settings, std::string_view section) {
+  FileContents file = ReadWholeFile(settings.IniPath());
+  std::vector<std::string> names = IniSectionNames(file.bytes);
+  return std::any_of(names.begin(), names.end(), [section](const std::string& name) {
+    return EqualsIgnoringAsciiCase(name, section);
+  });
+}
+
 std::optional<int> SignerTypeOf(const CommandLineOptions& options, const Settings& settings,
                                 std::string& error) {
   if (options.signerType) return options.signerType;
@@ -105,9 +114,7 @@ std::optional<int> SignerTypeOf(const CommandLineOptions& options, const Setting
   return value ? std::optional<int>(ClampSignerType(*value)) : std::nullopt;
 }
 
-}  // namespace
-
-int RunVelmoraCommandLine(const std::vector<std::string>& arguments) {
+int RunCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.options) {
     std::fprintf(stderr, "velmora-run: %s\n%s", parsed.error.c_str(), kUsage.data());
@@ -130,8 +137,28 @@ int RunVelmoraCommandLine(const std::vector<std::string>& arguments) {
   std::string error;
   std::optional<int> signerType = SignerTypeOf(options, settings, error);
   if (!signerType) return Refuse("velmora-run: " + error);
+  if (options.mode == CommandLineOptions::Mode::kRunSection) {
+    std::string section = SectionToRun(options.section, *signerType);
+    if (!HasSection(settings, section)) return Refuse("velmora-run: no such section: " + section);
+  }
   TerminalWindow window(*signerType, options.output, options.force);
   return RunForEachSource(options, settings, window);
+}
+
+// Output that could not be written (a full disk, a closed descriptor) is lost
+// output: the caller must not take the run for a success.
+int WithOutputWritten(int status) {
+  int error = std::fflush(stdout) == 0 ? 0 : errno;
+  if (error == 0 && !std::ferror(stdout)) return status;
+  std::fprintf(stderr, "velmora-run: cannot write to standard output%s%s\n", error ? ": " : "",
+               error ? std::strerror(error) : "");
+  return std::max(status, kToolFailed);
+}
+
+}  // namespace
+
+int RunVelmoraCommandLine(const std::vector<std::string>& arguments) {
+  return WithOutputWritten(RunCommandLine(arguments));
 }
 
 }  // namespace velmora

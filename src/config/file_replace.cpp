@@ -102,19 +102,22 @@ bool RewriteInPlace(const std::string& path, std::string_view contents) {
 
 }  // namespace
 
+// Not derived from the file's own name: a name of 255 bytes is legal, and a
+// longer one could not be created beside it.
 std::string TemporaryPathBeside(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  std::size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return DirectoryOf(path) + "/." + name + ".new-" + std::to_string(::getpid()) + "-" +
-         std::to_string(counter++);
+  return DirectoryOf(path) + "/.velmora-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++) + ".tmp";
 }
 
 FileContents ReadWholeFile(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opening a FIFO without O_NONBLOCK waits for a writer that may never come.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.IsOpen()) {
     return {errno == ENOENT || errno == ENOTDIR ? FileState::kMissing : FileState::kUnreadable, {}};
   }
+  struct stat info;
+  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {FileState::kUnreadable, {}};
   FileContents result{FileState::kRead, {}};
   char buffer[65536];
   for (;;) {

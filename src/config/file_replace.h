@@ -12,8 +12,10 @@ struct FileContents {
   std::string bytes;  // when kRead
 };
 
-// Reads the whole file at `path` (following symbolic links). A directory or a
-// file that cannot be opened or read is kUnreadable; no file at all is kMissing.
+// Reads the whole file at `path` (following symbolic links). Anything but a
+// regular file (a directory, a FIFO, a device) is kUnreadable, and is never
+// waited on; so is a file that cannot be opened or read. No file at all is
+// kMissing.
 FileContents ReadWholeFile(const std::string& path);
 
 // Makes `contents` the file's contents without ever leaving a truncated or
@@ -30,7 +32,8 @@ FileContents ReadWholeFile(const std::string& path);
 bool ReplaceFileContents(const std::string& path, std::string_view contents);
 
 // A name for a new file in the same folder as `path`, hidden and unique to this
-// process, so that renaming it over `path` later is atomic.
+// process, so that renaming it over `path` later is atomic. The name is short
+// whatever the length of `path`'s own name.
 std::string TemporaryPathBeside(const std::string& path);
 
 }  // namespace velmora

@@ -27,6 +27,9 @@ inline constexpr std::size_t kMaxValueBytes = 2047;
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
                                         std::string_view key);
 
+// Whether FindIniValue cuts the value of `key` in `section`.
+bool IniValueIsCut(std::string_view content, std::string_view section, std::string_view key);
+
 // The names of the file's sections in the order they first appear, each name
 // once (the first spelling of names that differ only in case).
 std::vector<std::string> IniSectionNames(std::string_view content);

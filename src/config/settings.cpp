@@ -54,6 +54,11 @@ std::string Settings::ReadSetting(std::string_view section, std::string_view key
   return std::string(TrimBlanks(value ? std::string_view(*value) : defaultValue));
 }
 
+bool Settings::SettingIsCut(std::string_view section, std::string_view key) const {
+  FileContents file = ReadWholeFile(iniPath_);
+  return file.state == FileState::kRead && IniValueIsCut(file.bytes, section, key);
+}
+
 void Settings::WriteSetting(std::string_view section, std::string_view key,
                             std::string_view value) const {
   if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) {

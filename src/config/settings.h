@@ -35,7 +35,8 @@ class Settings {
   const std::string& ResolveCurrentDir() const { return programDirectory_; }
   // The program directory followed by "/Velmora.ini" (or the path given).
   const std::string& IniPath() const { return iniPath_; }
-  // Whether a regular file (not a directory) exists at IniPath().
+  // Whether a regular file (not a directory) exists at IniPath(). Anything but
+  // a regular file there (a folder, a FIFO, a device) reads as no file at all.
   bool SettingsFileExists() const;
 
   // The value of `key` in `section`, or `defaultValue` when the file, the
@@ -45,6 +46,10 @@ class Settings {
   // trimmed of bytes 0-32 at both ends. Never fails.
   virtual std::string ReadSetting(std::string_view section, std::string_view key,
                                   std::string_view defaultValue) const;
+
+  // Whether ReadSetting cuts the value of `key` in `section` because it is
+  // longer than 2047 bytes.
+  bool SettingIsCut(std::string_view section, std::string_view key) const;
 
   // Stores one value, leaving every other byte of the file as it was, and
   // creating the key, the section or the file as needed. The file is replaced

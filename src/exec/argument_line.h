@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,5 +29,37 @@ std::vector<std::string> SplitArguments(std::string_view line);
 // are literal, an unquoted blank ends it), the rest are the arguments. A blank
 // or empty line gives an empty list.
 std::vector<std::string> SplitCommandLine(std::string_view line);
+
+// Builds a line for the splitting above from a template's text, kept as
+// written, and literal values (the paths the user chose), which arrive as they
+// are: a double quote or backslash in a value never opens, closes or escapes
+// anything, whether the template put the value inside a quoted part or not.
+// Blanks in a value outside a quoted part still separate arguments, as the
+// template's own blanks do.
+class ArgumentLineWriter {
+ public:
+  // `startsWithProgramName`: the line is a whole command line, read by
+  // SplitCommandLine; otherwise it holds arguments only.
+  explicit ArgumentLineWriter(bool startsWithProgramName);
+
+  void AppendTemplateText(std::string_view text);
+  // False when the value cannot be carried: the program name knows no
+  // escapes, so a double quote cannot be part of it. The line is then unusable.
+  bool AppendLiteral(std::string_view value);
+
+  const std::string& Line() const { return line_; }
+
+ private:
+  enum class Field { kBeforeProgramName, kProgramName, kArguments };
+
+  std::optional<std::size_t> WriteProgramName(std::string_view text, bool literal);
+
+  std::string line_;
+  Field field_;
+  bool quotedProgramName_ = false;
+  // Backslashes at the end of the line that stand for themselves; a double
+  // quote written after them needs them doubled.
+  std::size_t literalBackslashes_ = 0;
+};
 
 }  // namespace velmora

@@ -59,6 +59,10 @@ RebuildThenSignReport RebuildThenSign(const Settings& settings, WindowOperations
   RebuildThenSignReport report{RunSectionReport(rebuild, settings, window), std::nullopt};
   const std::string& built = report.rebuild.result;
   if (built.empty()) return report;
+  if (!report.rebuild.ToolSucceeded()) {
+    window.AppendLine("回编译失败，已跳过签名");
+    return report;
+  }
   window.AppendLine("");
   RunRequest sign{.Section = "Signer", .Source = built, .Destination = built};
   report.signing = RunSectionReport(sign, settings, window);

@@ -20,12 +20,16 @@ RunRequest ButtonRequestFor(std::string_view section, const Settings& settings);
 
 struct RebuildThenSignReport {
   RunReport rebuild;
-  std::optional<RunReport> signing;  // nothing when the rebuild stopped early
+  std::optional<RunReport> signing;  // nothing when the rebuild did not succeed
 };
 
 // The rebuild-and-sign button: rebuilds into NAME_mod_signed.apk (the save
-// prompt asks where), then, when that produced a destination, appends an empty
-// line and signs the rebuilt package in place, without a prompt or a copy.
+// prompt asks where), then, when the rebuild's tool ran and exited with status
+// 0, appends an empty line and signs the rebuilt package in place, without a
+// prompt or a copy. When the rebuild's tool did not succeed, whatever lies at
+// the destination (an older package, say) is not signed: a line says that
+// signing was skipped. A rebuild that stopped before its tool (the prompt
+// cancelled) ends the chain without a word.
 RebuildThenSignReport RebuildThenSign(const Settings& settings, WindowOperations& window);
 
 }  // namespace velmora

@@ -2,11 +2,15 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 
+#include "config/ini_text.h"
 #include "config/placeholders.h"
 #include "config/text.h"
+#include "exec/argument_line.h"
 #include "exec/destination.h"
 #include "exec/file_copy.h"
 
@@ -32,16 +36,20 @@ class SectionRun {
   RunReport Run() {
     window_.ShowResultsPage();
     if (request_.ClearOutput) window_.ClearOutput();
-    if (section_ == "Signer" && UsesJdkSigner()) section_ = "Signer_JDK";
+    section_ = SectionToRun(section_, window_.SignerTypeIndex());
 
     if (!CheckSource()) return Stopped(RunEnding::kSourceMissing);
     if (!ChooseDestination()) return Stopped(RunEnding::kCancelled);
     if (!CopySourceWhenAsked()) return Stopped(RunEnding::kCopyFailed);
-    if (!ExpandTemplates()) return Stopped(RunEnding::kExpansionNeverEnds);
+    if (std::optional<RunEnding> refused = ExpandTemplates()) {
+      RemoveCopyMadeByThisRun();
+      return Stopped(*refused);
+    }
 
     window_.AppendLine("------" + Read("Comments") + " 开始------");
     auto started = std::chrono::steady_clock::now();
     RunReport report = StartTool();
+    if (report.ending == RunEnding::kToolRan && !report.ToolSucceeded()) RemoveCopyMadeByThisRun();
     auto elapsed = std::chrono::steady_clock::now() - started;
     long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
     window_.AppendLine("------" + Read("Comments") + " 结束------用时：" + std::to_string(seconds) +
@@ -52,11 +60,6 @@ class SectionRun {
  private:
   std::string Read(std::string_view key) const { return settings_.ReadSetting(section_, key, ""); }
   std::string Keyword(std::string_view key) const { return LowerAscii(Read(key)); }
-
-  bool UsesJdkSigner() {
-    int index = window_.SignerTypeIndex();
-    return index == 1 || index == 2;
-  }
 
   RunReport Stopped(RunEnding ending) const { return RunReport{"", ending, {}}; }
 
@@ -83,36 +86,86 @@ class SectionRun {
 
   bool CopySourceWhenAsked() {
     if (!request_.AllowCopy || Keyword("CopyFile") != "true") return true;
-    if (CopyFileReplacing(source_, destination_)) return true;
+    CopyResult copied = CopyFileReplacing(source_, destination_);
+    copyMadeDestination_ = copied == CopyResult::kCreatedDestination;
+    if (copied != CopyResult::kFailed) return true;
     window_.AppendLine("复制文件 " + source_ + " -> " + destination_ + " 失败，请检查");
     return false;
   }
 
+  // A copy left under the destination's name after the tool failed would pass
+  // for its result (an unsigned package named as signed). A file that was
+  // there before the run stays: the user only agreed to replace it.
+  void RemoveCopyMadeByThisRun() {
+    if (!copyMadeDestination_) return;
+    copyMadeDestination_ = false;
+    if (::unlink(destination_.c_str()) == 0) {
+      window_.AppendLine("已删除本次复制的文件 " + destination_);
+    } else if (errno != ENOENT) {
+      window_.AppendLine("删除复制的文件 " + destination_ + " 失败，请检查");
+    }
+  }
+
+  // Reads a template; a value cut to the length a setting may have would run
+  // a different command, so it is refused.
+  std::optional<std::string> ReadTemplate(std::string_view key) {
+    std::string value = Read(key);
+    if (!settings_.SettingIsCut(section_, key)) return value;
+    window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
+                       std::to_string(kMaxValueBytes) + "字节被截断，请检查");
+    return std::nullopt;
+  }
+
   // A template whose placeholders never stop expanding is shown and stops the run.
-  std::optional<std::string> Expand(const std::string& templateText) {
-    auto expanded = ExpandPlaceholders(settings_, templateText, source_, destination_);
+  std::optional<ExpandedTemplate> Expand(const std::string& templateText) {
+    auto expanded = ExpandTemplate(settings_, templateText, source_, destination_);
     if (!expanded) window_.AppendLine(ExpansionNeverEndsMessage(templateText));
     return expanded;
   }
 
-  bool ExpandTemplates() {
-    auto program = Expand(Read("Command"));
-    if (!program) return false;
-    auto arguments = Expand(Read("CommandLine"));
-    if (!arguments) return false;
-    program_ = *program;
-    arguments_ = *arguments;
+  // Reads and expands the templates; what stopped the run, if anything did.
+  std::optional<RunEnding> ExpandTemplates() {
+    auto commandTemplate = ReadTemplate("Command");
+    if (!commandTemplate) return RunEnding::kTemplateCut;
+    auto program = Expand(*commandTemplate);
+    if (!program) return RunEnding::kExpansionNeverEnds;
+    auto argumentsTemplate = ReadTemplate("CommandLine");
+    if (!argumentsTemplate) return RunEnding::kTemplateCut;
+    auto arguments = Expand(*argumentsTemplate);
+    if (!arguments) return RunEnding::kExpansionNeverEnds;
     if (section_ == "Signer_JDK" && window_.SignerTypeIndex() == 2) {
-      auto extra = Expand(Read("CommandLine_1"));
-      if (!extra) return false;
-      arguments_ += " " + *extra;
+      auto extraTemplate = ReadTemplate("CommandLine_1");
+      if (!extraTemplate) return RunEnding::kTemplateCut;
+      auto extra = Expand(*extraTemplate);
+      if (!extra) return RunEnding::kExpansionNeverEnds;
+      arguments->push_back({" ", false});
+      arguments->insert(arguments->end(), extra->begin(), extra->end());
     }
+    program_ = JoinedText(*program);
+    programIsUserPath_ = HoldsPath(*program);
+    if (!WriteArgumentLine(*arguments)) return RunEnding::kPathNotPassable;
+    return std::nullopt;
+  }
+
+  // Without a program, the argument line names it in its first field.
+  bool WriteArgumentLine(const ExpandedTemplate& pieces) {
+    ArgumentLineWriter line(program_.empty());
+    for (const TemplatePiece& piece : pieces) {
+      if (!piece.isPath) {
+        line.AppendTemplateText(piece.text);
+      } else if (!line.AppendLiteral(piece.text)) {
+        window_.AppendLine("路径 " + piece.text + " 含有双引号，不能用作程序名，请检查");
+        return false;
+      }
+    }
+    arguments_ = line.Line();
     return true;
   }
 
   RunReport StartTool() {
     if (Keyword("CommandType") == "normal") {
-      ShellOpen(program_, arguments_);
+      ShellOpen(program_, arguments_,
+                programIsUserPath_ ? OpenTarget::kUserPath : OpenTarget::kNamedByTemplate);
       return RunReport{destination_, RunEnding::kShellOpened, {}};
     }
     RunOptions options{.showErrorOutput = Keyword("ShowErrorOutput") == "true"};
@@ -139,10 +192,22 @@ class SectionRun {
   std::string source_;
   std::string destination_;
   std::string program_;
+  bool programIsUserPath_ = false;
   std::string arguments_;
+  bool copyMadeDestination_ = false;
 };
 
 }  // namespace
+
+bool RunReport::ToolSucceeded() const {
+  return ending == RunEnding::kToolRan && tool.started && WIFEXITED(tool.waitStatus) &&
+         WEXITSTATUS(tool.waitStatus) == 0;
+}
+
+std::string SectionToRun(std::string_view section, int signerTypeIndex) {
+  bool jdkSigner = signerTypeIndex == 1 || signerTypeIndex == 2;
+  return section == "Signer" && jdkSigner ? "Signer_JDK" : std::string(section);
+}
 
 RunReport RunSectionReport(const RunRequest& request, const Settings& settings,
                            WindowOperations& window) {

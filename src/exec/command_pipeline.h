@@ -17,19 +17,37 @@ enum class RunEnding {
   kCancelled,           // the save prompt was cancelled
   kCopyFailed,          // copying the source to the destination failed
   kExpansionNeverEnds,  // a template's placeholders never stopped expanding
+  kTemplateCut,         // a template is longer than a settings value may be
+  kPathNotPassable,     // a path holds what the command line cannot carry
 };
 
 struct RunReport {
   std::string result;  // what RunSection returns
   RunEnding ending = RunEnding::kToolRan;
   RunOutcome tool;  // meaningful for kToolRan
+
+  // The run started its tool and the tool exited with status 0. A tool that
+  // could not start, exited with another status or was ended by a signal (as a
+  // stopped run is) did not succeed; neither did a run that stopped before its
+  // tool or handed it to the desktop unwatched.
+  bool ToolSucceeded() const;
 };
+
+// The section a run of `section` uses: Signer becomes Signer_JDK for signer
+// types 1 and 2.
+std::string SectionToRun(std::string_view section, int signerTypeIndex);
 
 // Runs one section of the settings file from start to end: signer switch,
 // source check, save prompt, copy, expansion, banners, the tool. Reads the
 // section's keys afresh on every run. Returns the destination, or the empty
 // text when the run stopped before its tool; expected failures are lines in
 // the output area.
+//
+// The paths are passed literally: a quote, backslash or placeholder name in a
+// file name is part of the name, never of the command. A template longer than
+// a settings value may be stops the run before its start banner. When the run
+// copied the source onto a destination where nothing was, and its tool then
+// does not succeed (or never starts), that copy is removed again.
 std::string RunSection(const RunRequest& request, const Settings& settings,
                        WindowOperations& window);
 

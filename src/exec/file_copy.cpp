@@ -44,28 +44,31 @@ bool CopyAllBytes(int from, int to) {
 
 }  // namespace
 
-bool CopyFileReplacing(const std::string& source, const std::string& destination) {
-  UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+CopyResult CopyFileReplacing(const std::string& source, const std::string& destination) {
+  UniqueFd from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat sourceInfo;
   if (!from.IsOpen() || ::fstat(from.Get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
-    return false;
+    return CopyResult::kFailed;
   }
   struct stat destinationInfo;
+  const bool destinationExisted = ::lstat(destination.c_str(), &destinationInfo) == 0;
   if (::stat(destination.c_str(), &destinationInfo) == 0) {
-    if (IsSameFile(sourceInfo, destinationInfo) || S_ISDIR(destinationInfo.st_mode)) return false;
+    if (IsSameFile(sourceInfo, destinationInfo) || S_ISDIR(destinationInfo.st_mode)) {
+      return CopyResult::kFailed;
+    }
   }
 
   std::string temporary = TemporaryPathBeside(destination);
   UniqueFd to(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                      sourceInfo.st_mode & 0777));
-  if (!to.IsOpen()) return false;
+  if (!to.IsOpen()) return CopyResult::kFailed;
   bool copied = CopyAllBytes(from.Get(), to.Get());
   copied = to.Close() && copied;
   if (!copied || ::rename(temporary.c_str(), destination.c_str()) != 0) {
     ::unlink(temporary.c_str());
-    return false;
+    return CopyResult::kFailed;
   }
-  return true;
+  return destinationExisted ? CopyResult::kReplacedDestination : CopyResult::kCreatedDestination;
 }
 
 }  // namespace velmora

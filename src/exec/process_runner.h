@@ -35,9 +35,17 @@ struct RunOutcome {
 RunOutcome RunCaptured(std::string_view command, std::string_view argumentLine, OutputSink& output,
                        RunEvents& events, RunOptions options = {});
 
-// The desktop's default "open" action: an executable `command` is started
-// detached with the split argument line; anything else is handed to xdg-open.
-// Returns at once and reports nothing.
-void ShellOpen(std::string_view command, std::string_view argumentLine);
+// What ShellOpen's command came from.
+enum class OpenTarget {
+  kNamedByTemplate,  // the settings name it: it may be a program to start
+  kUserPath,         // it holds a path the user chose: a document, never run
+};
+
+// The desktop's default "open" action: a `command` named by the template that
+// is a real program (an ELF binary or a "#!" script we may execute, or such a
+// program of that bare name on PATH) is started detached with the split
+// argument line; anything else is handed to xdg-open. Returns at once and
+// reports nothing.
+void ShellOpen(std::string_view command, std::string_view argumentLine, OpenTarget origin);
 
 }  // namespace velmora

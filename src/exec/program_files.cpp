@@ -1,10 +1,14 @@
 #include "exec/program_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
+
+#include "config/unique_fd.h"
 
 namespace velmora {
 namespace {
@@ -39,6 +43,23 @@ bool IsRegularFile(const std::string& path) {
 
 bool IsExecutableFile(const std::string& path) {
   return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool IsProgramFile(const std::string& path) {
+  if (!IsExecutableFile(path)) {
+    return false;
+  }
+  // Not waiting on a FIFO put there in the meantime.
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  char start[4] = {};
+  ssize_t size = -1;
+  while (file.IsOpen() && (size = ::read(file.Get(), start, sizeof start)) < 0 && errno == EINTR) {
+  }
+  const std::string_view magic(start, size > 0 ? static_cast<std::size_t>(size) : 0);
+  return magic ==
+             "\x7f"
+             "ELF" ||
+         magic.starts_with("#!");
 }
 
 std::string FindOnPath(const std::string& name) {

@@ -11,6 +11,11 @@ bool IsRegularFile(const std::string& path);
 // Whether `path` is a regular file we may execute.
 bool IsExecutableFile(const std::string& path);
 
+// Whether `path` is a regular file we may execute that really is a program:
+// an ELF binary, or a script that starts with "#!". An execute bit alone says
+// little: every file of a FAT or NTFS disk carries one.
+bool IsProgramFile(const std::string& path);
+
 // The first executable file called `name` in the directories of PATH (the
 // system's default search path when PATH is not set); empty when there is none.
 std::string FindOnPath(const std::string& name);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -201,6 +202,67 @@ TEST_F(VelmoraRun, WritesEachLineThroughAPipeBeforeTheToolEnds) {
   run.Wait();
   EXPECT_EQ(run.out, "second\n------ 结束------用时：0秒------\n");
   EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST_F(VelmoraRun, RefusesAnUnknownSectionAsAUsageError) {
+  dir.Write("settings.ini", "[General]\nSignerType=1\n[Signer]\nCommand=" + tool + "\n");
+  for (auto [section, missing] : {std::pair{"Decompiel", "Decompiel"}, {"Signer", "Signer_JDK"}}) {
+    ChildProgram& run = Run({section, ini});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err, "velmora-run: no such section: " + std::string(missing) + "\n");
+  }
+}
+
+TEST_F(VelmoraRun, FailsWhenStandardOutputCannotBeWritten) {
+  dir.Write("settings.ini", "[Say]\nSourceFileType=none\nDestFileType=none\nCommand=" + tool +
+                                "\nCommandLine=x 0\n");
+  for (std::string redirection : {">/dev/full", ">&-"}) {
+    for (std::string arguments : {"--help", "--ini \"$1\" Say"}) {
+      ChildProgram run(
+          {"/bin/sh", "-c", "exec \"$0\" " + arguments + " " + redirection, VELMORA_RUN_PATH, ini});
+      run.Wait();
+      EXPECT_EQ(run.exitStatus, 1) << arguments << redirection;
+      EXPECT_TRUE(run.err.starts_with("velmora-run: cannot write to standard output"));
+    }
+  }
+}
+
+// Each value names the next many times, so the text multiplies within one pass.
+TEST_F(VelmoraRun, StopsAnExpansionThatMultipliesWithinOnePass) {
+  std::string settings =
+      "[Grow]\nSourceFileType=none\nDestFileType=none\nCommand=" + tool +
+      "\nCommandLine=%keystore%\n[KeystoreFile]\nalias=" + std::string(2047, 'x');
+  for (auto [key, names, times] : {std::tuple{"keypass", "%alias%", 292},
+                                   {"storepass", "%keypass%", 227},
+                                   {"keystore", "%storepass%", 186}}) {
+    settings += std::string("\n") + key + "=";
+    for (int i = 0; i < times; ++i) settings += names;
+  }
+  dir.Write("settings.ini", settings + "\n");
+
+  ChildProgram& run = Run({"Grow"});
+
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.err, "替换占位符 %keystore% 无法结束，请检查\n");
+  struct rusage children {};
+  ::getrusage(RUSAGE_CHILDREN, &children);
+  EXPECT_LT(children.ru_maxrss, 256 * 1024) << "kilobytes, of the largest child";
+}
+
+TEST_F(VelmoraRun, SkipsSigningAfterAFailedRebuild) {
+  std::string signer = WriteRecordingTool(dir, "signer");
+  dir.Write("settings.ini", "[Compile]\nSourceFileType=directory\nCommand=" + tool +
+                                "\nCommandLine=\"%DestFile%\" 1\n[Signer]\nCommand=" + signer +
+                                "\n");
+  std::filesystem::create_directory(dir / "app");
+  std::string older = dir.Write("app_mod_signed.apk", "older package");
+
+  ChildProgram& run = Run({"--force", "--build-sign", dir / "app"});
+
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_TRUE(run.out.ends_with("秒------\n回编译失败，已跳过签名\n")) << run.out;
+  EXPECT_EQ(TempDir::ReadFile(older), "older package");
+  EXPECT_FALSE(std::filesystem::exists(signer + ".args"));
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 
 #include "config/ini_text.h"
@@ -92,6 +97,26 @@ TEST(ReadSetting, GivesTheDefaultWhenTheFileIsMissingOrIsADirectory) {
   std::filesystem::create_directory(dir / "Velmora.ini");
   EXPECT_EQ(settings.ReadSetting("General", "SignerType", "0"), "0");
   EXPECT_FALSE(settings.SettingsFileExists());
+}
+
+// A FIFO put in the file's place would make a blocking open wait for a writer
+// for ever; the watchdog's writer releases a read that waits, so a failure
+// shows as a failure, not as a hung suite.
+TEST(ReadSetting, NeverWaitsOnAFifoInThePlaceOfTheFile) {
+  TempDir dir;
+  Settings settings(dir.path());
+  ASSERT_EQ(::mkfifo(settings.IniPath().c_str(), 0600), 0);
+  auto reads = std::async(std::launch::async, [&settings] {
+    return settings.ReadSetting("General", "SignerType", "0");
+  });
+  if (reads.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    int releaser = ::open(settings.IniPath().c_str(), O_WRONLY | O_NONBLOCK);
+    ::close(releaser);
+    FAIL() << "reading the settings waited on a FIFO";
+  }
+  EXPECT_EQ(reads.get(), "0");
+  EXPECT_FALSE(settings.SettingsFileExists());
+  EXPECT_THROW(settings.WriteSetting("General", "SignerType", "1"), SettingsWriteError);
 }
 
 TEST(ReadSetting, SurvivesGarbageAndHugeLines) {

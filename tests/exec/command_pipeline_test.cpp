@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -8,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "config/ini_text.h"
 #include "exec/command_pipeline.h"
 #include "exec/recording_window.h"
 #include "support/recording_tool.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace velmora {
@@ -38,6 +41,20 @@ class CommandPipeline : public ::testing::Test {
   }
 
   bool ToolRan() const { return std::filesystem::exists(tool + ".args"); }
+
+  // What a program started detached writes to `path`, once it is there (the
+  // limit only keeps a broken run from hanging the suite).
+  static std::string ReadOnceWritten(const std::string& path) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto written = [&path] {
+      std::error_code missing;
+      return std::filesystem::file_size(path, missing) > 0 && !missing;
+    };
+    while (!written() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return TempDir::ReadFile(path);
+  }
 
   bool AnyLineHolds(std::string_view text) const {
     return std::any_of(window.lines.begin(), window.lines.end(),
@@ -219,11 +236,29 @@ TEST_F(CommandPipeline, HandsANormalCommandToTheDesktopWithoutWaiting) {
   EXPECT_EQ(report.ending, RunEnding::kShellOpened);
   EXPECT_EQ(window.lines,
             (Lines{"------打开jar 开始------", "------打开jar 结束------用时：0秒------"}));
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!std::filesystem::exists(jar + ".opened") && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadOnceWritten(jar + ".opened"), "opened\n");
+}
+
+// Every file of a FAT or NTFS disk carries an execute bit, and a "jar" the
+// user chose may be a script: neither is run, both go to the opener.
+TEST_F(CommandPipeline, HandsDocumentsToTheOpenerWhateverTheirExecuteBit) {
+  std::filesystem::create_directory(dir / "bin");
+  WriteRecordingTool(dir, "bin/xdg-open", "echo opened > \"$1.opened\"");
+  test::ScopedEnvironment path("PATH", dir / "bin" + ":/usr/bin:/bin");
+  std::string zip = dir.Write("lib.jar", "PK\x03\x04");
+  ::chmod(zip.c_str(), 0755);
+  WriteSettings(
+      "[OpenJar]\nCommandType=normal\nDestFileType=none\nCommand=%SourceFile%\n"
+      "[OpenLib]\nCommandType=normal\nSourceFileType=none\nDestFileType=none\n"
+      "Command=" +
+      zip + "\n");
+  window.pathField = WriteRecordingTool(dir, "app.jar", "echo ran > \"$0.opened\"");
+
+  for (const auto& [section, document] :
+       {std::pair{"OpenJar", window.pathField}, {"OpenLib", zip}}) {
+    Run(ButtonRequest(section));
+    EXPECT_EQ(ReadOnceWritten(document + ".opened"), "opened\n") << section;
   }
-  EXPECT_EQ(TempDir::ReadFile(jar + ".opened"), "opened\n");
 }
 
 TEST_F(CommandPipeline, CountsWholeSecondsTruncatedTowardZero) {
@@ -250,6 +285,47 @@ TEST_F(CommandPipeline, StopsBeforeTheToolWhenATemplateNeverStopsExpanding) {
   EXPECT_EQ(report.result, "");
   EXPECT_EQ(window.lines, (Lines{"替换占位符 -o \"%apktool_path%/x\" 无法结束，请检查"}));
   EXPECT_FALSE(ToolRan());
+}
+
+// A cut template would run a different command than the one written.
+TEST_F(CommandPipeline, StopsBeforeTheBannerWhenATemplateIsLongerThanAValueMayBe) {
+  const std::string tooLong = "x" + std::string(kMaxValueBytes - 1, ' ') + "y";
+  for (const char* key : {"Command", "CommandLine", "CommandLine_1"}) {
+    // The first key of a name wins over the usable one after it.
+    WriteSettings("[Signer_JDK]\n" + std::string(key) + "=" + tooLong +
+                  "\nSourceFileType=none\nDestFileType=none\nCommand=" + tool +
+                  "\nCommandLine=a\nCommandLine_1=b\n");
+    window.signerIndex = 2;
+
+    RunReport report = RunSectionReport(ButtonRequest("Signer"), Settings(dir.path()), window);
+
+    EXPECT_EQ(report.ending, RunEnding::kTemplateCut) << key;
+    EXPECT_EQ(window.lines,
+              (Lines{"配置项 [Signer_JDK] " + std::string(key) + " 超过2047字节被截断，请检查"}));
+    EXPECT_FALSE(ToolRan());
+  }
+}
+
+// A copy under the destination's name would pass for the tool's result.
+TEST_F(CommandPipeline, RemovesTheCopyItMadeWhenTheToolFails) {
+  std::string failing = WriteRecordingTool(dir, "failing", "exit \"${1##*/}\"");
+  WriteSettings("[Signer]\nCopyFile=true\nCommand=" + failing + "\nCommandLine=%DestFile%\n");
+  window.pathField = dir.Write("app.apk", "unsigned");
+  const std::string copy = dir / "1";
+
+  window.answer = dir / "0";
+  Run(ButtonRequest("Signer"));
+  EXPECT_EQ(TempDir::ReadFile(*window.answer), "unsigned") << "a tool that succeeded keeps it";
+
+  window.answer = copy;
+  EXPECT_EQ(Run(ButtonRequest("Signer")), copy);
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_EQ(window.lines.at(1), "已删除本次复制的文件 " + copy);
+
+  dir.Write("1", "there before");
+  Run(ButtonRequest("Signer"));
+  EXPECT_EQ(TempDir::ReadFile(copy), "unsigned") << "what was there before is never removed";
+  EXPECT_FALSE(AnyLineHolds("已删除"));
 }
 
 TEST_F(CommandPipeline, ShowsErrorOutputAndExitStatusOnlyWhenTheSectionAsks) {

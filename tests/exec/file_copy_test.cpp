@@ -31,11 +31,22 @@ TEST(CopyFileReplacing, CopiesBytesAndModeOverAnExistingFile) {
   ::chmod(source.c_str(), 0750);
   std::string destination = dir.Write("b.apk", "old contents");
 
-  ASSERT_TRUE(CopyFileReplacing(source, destination));
+  ASSERT_EQ(CopyFileReplacing(source, destination), CopyResult::kReplacedDestination);
 
   EXPECT_EQ(TempDir::ReadFile(destination), TempDir::ReadFile(source));
   EXPECT_EQ(std::filesystem::status(destination).permissions(), std::filesystem::perms(0750));
   EXPECT_EQ(Entries(dir.path()), "a.apk;b.apk;");
+}
+
+// The temporary file beside the destination must fit where the longest legal
+// name fits.
+TEST(CopyFileReplacing, CreatesADestinationWithALongestLegalName) {
+  TempDir dir;
+  std::string source = dir.Write("a.apk", "bytes");
+  std::string destination = dir / (std::string(251, 'n') + ".apk");
+
+  EXPECT_EQ(CopyFileReplacing(source, destination), CopyResult::kCreatedDestination);
+  EXPECT_EQ(TempDir::ReadFile(destination), "bytes");
 }
 
 TEST(CopyFileReplacing, NeverTruncatesAFileCopiedOntoItself) {
@@ -43,16 +54,16 @@ TEST(CopyFileReplacing, NeverTruncatesAFileCopiedOntoItself) {
   std::string source = dir.Write("a.apk", "precious");
   std::filesystem::create_symlink(source, dir / "link.apk");
 
-  EXPECT_FALSE(CopyFileReplacing(source, source));
-  EXPECT_FALSE(CopyFileReplacing(source, dir / "link.apk"));
-  EXPECT_FALSE(CopyFileReplacing(source, dir.path() + "/./a.apk"));
+  EXPECT_EQ(CopyFileReplacing(source, source), CopyResult::kFailed);
+  EXPECT_EQ(CopyFileReplacing(source, dir / "link.apk"), CopyResult::kFailed);
+  EXPECT_EQ(CopyFileReplacing(source, dir.path() + "/./a.apk"), CopyResult::kFailed);
   EXPECT_EQ(TempDir::ReadFile(source), "precious");
 }
 
 TEST(CopyFileReplacing, RefusesADirectoryOrMissingSource) {
   TempDir dir;
-  EXPECT_FALSE(CopyFileReplacing(dir.path(), dir / "out"));
-  EXPECT_FALSE(CopyFileReplacing(dir / "missing", dir / "out"));
+  EXPECT_EQ(CopyFileReplacing(dir.path(), dir / "out"), CopyResult::kFailed);
+  EXPECT_EQ(CopyFileReplacing(dir / "missing", dir / "out"), CopyResult::kFailed);
   EXPECT_FALSE(std::filesystem::exists(dir / "out"));
 }
 
@@ -67,11 +78,11 @@ TEST(CopyFileReplacing, LeavesTheDestinationAsItWasWhenWritingFails) {
   struct rlimit small = {64 * 1024, saved.rlim_max};
   ::setrlimit(RLIMIT_FSIZE, &small);
 
-  bool copied = CopyFileReplacing(source, destination);
+  CopyResult copied = CopyFileReplacing(source, destination);
 
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, savedHandler);
-  EXPECT_FALSE(copied);
+  EXPECT_EQ(copied, CopyResult::kFailed);
   EXPECT_EQ(TempDir::ReadFile(destination), "previous");
   EXPECT_EQ(Entries(dir.path()), "big.apk;out.apk;") << "no partial file is left behind";
 }

@@ -68,7 +68,7 @@ TEST(ShellOpen, starts_an_executable_detached_with_the_split_argument_line) {
   test::TempDir directory;
   Report report(directory / "report");
   WriteReportingProgram(directory / "tool", report.Path());
-  ShellOpen(directory / "tool", R"(-x "a b" c;d)");
+  ShellOpen(directory / "tool", R"(-x "a b" c;d)", OpenTarget::kNamedByTemplate);
   EXPECT_TRUE(test::HasNoChildren());
   EXPECT_EQ(report.Read(), "[-x][a b][c;d] own-session");
 }
@@ -82,7 +82,7 @@ TEST(ShellOpen, hands_a_document_or_url_to_xdg_open) {
   for (const std::string& target :
        {directory / "notes.txt", directory.path(), std::string("https://example.org/")}) {
     Report report(directory / "report");
-    ShellOpen(target, "ignored arguments");
+    ShellOpen(target, "ignored arguments", OpenTarget::kNamedByTemplate);
     EXPECT_TRUE(test::HasNoChildren());
     EXPECT_EQ(report.Read(), "[" + target + "] own-session");
   }
@@ -94,13 +94,13 @@ TEST(ShellOpen, finds_a_bare_program_name_on_path) {
   std::filesystem::create_directory(directory / "bin");
   WriteReportingProgram(directory / "bin/velmora-opened", report.Path());
   test::ScopedEnvironment path("PATH", directory / "bin" + ":/usr/bin:/bin");
-  ShellOpen("velmora-opened", "one");
+  ShellOpen("velmora-opened", "one", OpenTarget::kNamedByTemplate);
   EXPECT_TRUE(test::HasNoChildren());
   EXPECT_EQ(report.Read(), "[one] own-session");
 }
 
 TEST(ShellOpen, starts_nothing_for_an_empty_command) {
-  ShellOpen("", "anything");
+  ShellOpen("", "anything", OpenTarget::kNamedByTemplate);
   EXPECT_TRUE(test::HasNoChildren());
 }
 
