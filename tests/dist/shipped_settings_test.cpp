@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SectionCase{"UserDefine10", Program::kNothingYet},
                       SectionCase{"UserDefine11", Program::kNothingYet},
                       SectionCase{"UserDefine12", Program::kNothingYet},
-                      SectionCase{"UserDefine13", Program::kNothingYet}),
+                      SectionCase{"UserDefine13", Program::kToolScript}),
     [](const auto& info) { return info.param.section; });
 
 TEST(ShippedSettingsTest, name_a_java_home_that_holds_java) {
