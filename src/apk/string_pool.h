@@ -15,6 +15,8 @@ struct StyleSpan {
   std::uint32_t name = 0;
   std::uint32_t firstChar = 0;
   std::uint32_t lastChar = 0;
+
+  friend bool operator==(const StyleSpan&, const StyleSpan&) = default;
 };
 
 // A string pool chunk (RES_STRING_POOL_TYPE) as the resources table and binary
