@@ -99,7 +99,7 @@ bool BooleanValue(const XmlDocument& document, const XmlAttribute* attribute) {
 Parsed<XmlDocument> ReadManifest(std::string_view manifest) {
   Parsed<XmlDocument> document = ReadBinaryXml(manifest);
   if (auto* error = std::get_if<FormatError>(&document)) {
-    return FormatError{"AndroidManifest.xml: " + error->message};
+    return FormatError{"AndroidManifest.xml：" + error->message};
   }
   return document;
 }
@@ -143,7 +143,7 @@ Parsed<ManifestFacts> ReadManifestFacts(std::string_view manifest) {
     return node.kind == XmlNode::Kind::StartElement;
   });
   if (root == document.nodes.end() || !IsElement(document, *root, "", "manifest")) {
-    return FormatError{"AndroidManifest.xml: no <manifest> element"};
+    return FormatError{"AndroidManifest.xml 没有 <manifest> 元素"};
   }
   ManifestFacts facts;
   facts.package = StringValue(document, FindAttribute(document, *root, kPackage));
@@ -184,7 +184,7 @@ Parsed<UnsplitManifest> RemoveSplitDeclarations(std::string_view manifest) {
     kept.push_back(std::move(node));
   }
   // An element that never ends would have taken the rest of the file with it.
-  if (skippedDepth > 0) return FormatError{"AndroidManifest.xml: an element that never ends"};
+  if (skippedDepth > 0) return FormatError{"AndroidManifest.xml 中有元素没有结束"};
   document.nodes = std::move(kept);
   result.bytes = WriteBinaryXml(document);
   return result;

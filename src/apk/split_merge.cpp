@@ -42,7 +42,7 @@ Parsed<SetApk> ReadManifestOf(ZipReader archive) {
   if (auto* failure = std::get_if<FormatError>(&manifest)) return *failure;
   Parsed<ManifestFacts> facts = ReadManifestFacts(std::get<std::string>(manifest));
   if (auto* failure = std::get_if<FormatError>(&facts)) {
-    return FormatError{archive.DisplayName() + ": " + failure->message};
+    return FormatError{archive.DisplayName() + " 的 " + failure->message};
   }
   return SetApk{std::move(archive), std::move(std::get<ManifestFacts>(facts)),
                 std::move(std::get<std::string>(manifest))};
@@ -169,7 +169,7 @@ Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std:
   if (auto* failure = std::get_if<FormatError>(&table)) return *failure;
   Parsed<UnsplitManifest> manifest = RemoveSplitDeclarations(base.manifest);
   if (auto* failure = std::get_if<FormatError>(&manifest)) {
-    return FormatError{NameOf(base) + ": " + failure->message};
+    return FormatError{NameOf(base) + " 的 " + failure->message};
   }
   const UnsplitManifest& unsplit = std::get<UnsplitManifest>(manifest);
   report("清理清单：移除分包属性 " + std::to_string(unsplit.attributes) + " 个、<uses-split> " +

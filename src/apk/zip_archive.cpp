@@ -26,7 +26,7 @@ Parsed<ZipReader> ZipReader::OpenFile(const std::string& path, std::string displ
   int code = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (archive == nullptr) {
-    return FormatError{displayName + ": not a readable ZIP archive (" + OpenFailure(code) + ")"};
+    return FormatError{displayName + " 不是可读的 ZIP 文件（" + OpenFailure(code) + "）"};
   }
   ZipReader reader;
   reader.archive_ = archive;
@@ -48,7 +48,7 @@ Parsed<ZipReader> ZipReader::OpenBytes(std::string bytes, std::string displayNam
   }
   if (reader.archive_ == nullptr) {
     std::string message =
-        reader.displayName_ + ": not a readable ZIP archive (" + LibzipMessage(&error) + ")";
+        reader.displayName_ + " 不是可读的 ZIP 文件（" + LibzipMessage(&error) + "）";
     zip_error_fini(&error);
     return FormatError{std::move(message)};
   }
@@ -66,9 +66,8 @@ Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader) {
     // name's high bytes into other ones.
     if (zip_stat_index(reader.archive_, index, ZIP_FL_ENC_RAW, &stat) != 0 ||
         stat.name == nullptr) {
-      return FormatError{reader.displayName_ + ": damaged central directory entry " +
-                         std::to_string(i) + " (" + LibzipMessage(zip_get_error(reader.archive_)) +
-                         ")"};
+      return FormatError{reader.displayName_ + " 的中央目录第 " + std::to_string(i) +
+                         " 项已损坏（" + LibzipMessage(zip_get_error(reader.archive_)) + "）"};
     }
     reader.entries_.push_back(ZipEntry{stat.name, index, stat.comp_method, stat.size,
                                        stat.encryption_method != ZIP_EM_NONE, stat.mtime});
@@ -104,14 +103,14 @@ const ZipEntry* ZipReader::Find(std::string_view name) const {
 }
 
 Parsed<std::string> ZipReader::Read(const ZipEntry& entry, std::uint64_t limit) const {
-  const std::string where = displayName_ + ": " + entry.name;
-  if (entry.encrypted) return FormatError{where + ": the entry is encrypted"};
+  const std::string where = displayName_ + " 中的 " + entry.name;
+  if (entry.encrypted) return FormatError{where + " 已加密，无法读取"};
   if (entry.size > limit) {
-    return FormatError{where + ": too large (" + std::to_string(entry.size) + " bytes)"};
+    return FormatError{where + " 太大（" + std::to_string(entry.size) + " 字节）"};
   }
   zip_file_t* file = zip_fopen_index(archive_, entry.index, 0);
   if (file == nullptr) {
-    return FormatError{where + ": " + LibzipMessage(zip_get_error(archive_))};
+    return FormatError{where + " 无法读取：" + LibzipMessage(zip_get_error(archive_))};
   }
   // The declared size may lie; the buffer grows with what really comes, and
   // libzip checks the size and CRC at the end.
@@ -126,9 +125,9 @@ Parsed<std::string> ZipReader::Read(const ZipEntry& entry, std::uint64_t limit) 
   std::string failure;
   if (count < 0) failure = LibzipMessage(zip_file_get_error(file));
   zip_fclose(file);
-  if (count > 0) return FormatError{where + ": more data than its declared size"};
-  if (!failure.empty()) return FormatError{where + ": damaged data (" + failure + ")"};
-  if (bytes.size() != entry.size) return FormatError{where + ": damaged data (wrong size)"};
+  if (count > 0) return FormatError{where + " 已损坏：数据比记录的大小更长"};
+  if (!failure.empty()) return FormatError{where + " 已损坏（" + failure + "）"};
+  if (bytes.size() != entry.size) return FormatError{where + " 已损坏：大小不对"};
   return bytes;
 }
 
