@@ -186,7 +186,8 @@ class RefusalTest : public VelmoraMergeTest, public ::testing::WithParamInterfac
       const std::string manifest =
           std::get<std::string>(fr.Read(*fr.Find("AndroidManifest.xml"), 1 << 20));
       SplitApp::WriteArchive(folder + "/config.fr.apk",
-                             {{"AndroidManifest.xml", manifest.substr(0, manifest.size() - 40)}}, 8);
+                             {{"AndroidManifest.xml", manifest.substr(0, manifest.size() - 40)}},
+                             8);
       return folder;
     }
     // Unrelated apps: two bases.
@@ -201,8 +202,7 @@ TEST_P(RefusalTest, says_why_in_one_line_and_writes_nothing) {
   const std::size_t refusal = merge.out.find("合并失败：");
   ASSERT_NE(refusal, std::string::npos) << merge.out;
   EXPECT_NE(merge.out.find(GetParam().why, refusal), std::string::npos) << merge.out;
-  EXPECT_TRUE(merge.out.ends_with("\n") &&
-              merge.out.find('\n', refusal) == merge.out.size() - 1)
+  EXPECT_TRUE(merge.out.ends_with("\n") && merge.out.find('\n', refusal) == merge.out.size() - 1)
       << "the refusal is the last line:\n"
       << merge.out;
   EXPECT_FALSE(fs::exists(output_));

@@ -25,10 +25,10 @@ class SplitApp {
     Run({"aapt2", "compile", "--dir", dir_ / "res", "-o", dir_ / "res.zip"});
     Run({"aapt2", "link", "-o", dir_ / "whole.apk", "--manifest", dir_ / "AndroidManifest.xml",
          "-I", kFramework, dir_ / "res.zip"});
-    Run({"aapt2", "link", "-o", dir_ / "base.apk", "--manifest", dir_ / "AndroidManifest.xml",
-         "-I", kFramework, "--split", dir_ / "config.fr.apk:fr", "--split",
-         dir_ / "config.de.apk:de", "--split", dir_ / "config.hdpi.apk:hdpi", "--split",
-         dir_ / "config.xhdpi.apk:xhdpi", dir_ / "res.zip"});
+    Run({"aapt2", "link", "-o", dir_ / "base.apk", "--manifest", dir_ / "AndroidManifest.xml", "-I",
+         kFramework, "--split", dir_ / "config.fr.apk:fr", "--split", dir_ / "config.de.apk:de",
+         "--split", dir_ / "config.hdpi.apk:hdpi", "--split", dir_ / "config.xhdpi.apk:xhdpi",
+         dir_ / "res.zip"});
     ManifestOnlySplit("config.arm64_v8a", "7", "");
     if (error_.empty()) {
       ZipInto("config.arm64_v8a.apk", {{kLibrary, LibraryBytes()}}, 0);
@@ -52,26 +52,28 @@ class SplitApp {
   // of version `versionCode`, as `<split>.apk` beside the others.
   std::string ManifestOnlySplit(const std::string& split, const std::string& versionCode,
                                 const std::string& attributes) {
-    const std::string manifest = dir_.Write(
-        split + ".xml",
-        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
-        "package=\"org.velmora.splitdemo\" android:versionCode=\"" +
-            versionCode + "\" split=\"" + split + "\" " + attributes +
-            "><application android:hasCode=\"false\"/></manifest>");
+    const std::string manifest =
+        dir_.Write(split + ".xml",
+                   "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
+                   "package=\"org.velmora.splitdemo\" android:versionCode=\"" +
+                       versionCode + "\" split=\"" + split + "\" " + attributes +
+                       "><application android:hasCode=\"false\"/></manifest>");
     Run({"aapt2", "link", "-o", dir_ / (split + ".apk"), "--manifest", manifest, "-I", kFramework});
     return dir_ / (split + ".apk");
   }
 
   static std::string LibraryBytes() {
-    std::string bytes = "\x7f" "ELF";
+    std::string bytes =
+        "\x7f"
+        "ELF";
     for (int i = 0; i < 4096; ++i) bytes.push_back(static_cast<char>(i % 7));
     return bytes;
   }
 
   // Writes an archive at `path` holding `entries` (name to bytes), each
   // compressed with `method`.
-  static void WriteArchive(const std::string& path, const std::map<std::string, std::string>& entries,
-                           int method) {
+  static void WriteArchive(const std::string& path,
+                           const std::map<std::string, std::string>& entries, int method) {
     auto created = apk::ZipWriter::Create(path);
     auto& writer = std::get<apk::ZipWriter>(created);
     for (const auto& [name, bytes] : entries) writer.Add(name, bytes, method, 315532800);
@@ -99,7 +101,8 @@ class SplitApp {
   }
 
   void WriteSources() {
-    dir_.Write("AndroidManifest.xml", R"(<manifest xmlns:android="http://schemas.android.com/apk/res/android"
+    dir_.Write("AndroidManifest.xml",
+               R"(<manifest xmlns:android="http://schemas.android.com/apk/res/android"
     package="org.velmora.splitdemo" android:versionCode="7" android:versionName="1.7"
     android:isolatedSplits="false">
   <uses-split android:name="feature_extra"/>
