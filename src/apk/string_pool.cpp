@@ -118,6 +118,7 @@ Parsed<PoolHeader> ReadPoolHeader(const Chunk& chunk) {
 
 Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t offsetsAt,
                                              const PoolHeader& header) {
+  if (header.stringCount == 0) return std::vector<std::string>{};
   const std::size_t stringsEnd = header.styleCount > 0 ? header.stylesStart : bytes.size();
   const std::string_view area = bytes.substr(header.stringsStart, stringsEnd - header.stringsStart);
   std::size_t budget = DecodeBudget(bytes.size());
@@ -139,6 +140,7 @@ Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t
 Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
                                                        std::size_t offsetsAt,
                                                        const PoolHeader& header) {
+  if (header.styleCount == 0) return std::vector<std::vector<StyleSpan>>{};
   const std::string_view area = bytes.substr(header.stylesStart);
   std::size_t budget = DecodeBudget(bytes.size());
   // Styles that share an offset share the spans, read once.

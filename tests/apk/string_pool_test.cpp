@@ -73,6 +73,13 @@ TEST(StringPool, KeepsTheSortedFlagAndCountsCharactersAsAndroidDoes) {
   EXPECT_EQ(U8At(chunk, stringsStart + 1), kMixed.size());
 }
 
+TEST(StringPool, ignores_where_absent_strings_and_styles_would_start) {
+  std::string chunk = WriteStringPool(Pool({}, {}, true));
+  PutU32(chunk, 20, 0xFFFFFF00);
+  PutU32(chunk, 24, 0xFFFFFF00);
+  EXPECT_TRUE(ReadBack(chunk).strings.empty());
+}
+
 // Mutations of a valid styled pool that each make it malformed.
 struct MalformedCase {
   const char* name;
