@@ -21,8 +21,9 @@ StringPool PlainPoolBuilder::Finish() && {
   return std::move(pool_);
 }
 
-ValuePoolBuilder::ValuePoolBuilder(StringPool base) : base_(std::move(base)) {
-  plain_.reserve(base_.strings.size());
+ValuePoolBuilder::ValuePoolBuilder(StringPool base, std::size_t expectedAdds)
+    : base_(std::move(base)) {
+  plain_.reserve(base_.strings.size() + expectedAdds);
   for (std::uint32_t i = 0; i < base_.strings.size(); ++i) {
     if (i < base_.styles.size() && !base_.styles[i].empty()) {
       styled_.emplace(StyledKey(base_.strings[i], base_.styles[i]), i);

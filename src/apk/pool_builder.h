@@ -39,7 +39,9 @@ class PlainPoolBuilder {
 // says where each id ended up, so every reference can be re-indexed.
 class ValuePoolBuilder {
  public:
-  explicit ValuePoolBuilder(StringPool base);
+  // `expectedAdds`: about how many strings splits will offer, so the lookup
+  // table is sized once.
+  ValuePoolBuilder(StringPool base, std::size_t expectedAdds);
 
   // The id of string `index` of `from`, a split's pool; `memo` (one slot per
   // string of `from`, kNotAdded at first) spares looking the same one up twice.

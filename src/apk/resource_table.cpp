@@ -101,7 +101,8 @@ void ReindexStrings(Package& package, const std::vector<std::uint32_t>& indexOf)
 
 class TableMerge {
  public:
-  explicit TableMerge(Table base) : table_(std::move(base)), values_(std::move(table_.values)) {
+  TableMerge(Table base, std::size_t splitStrings)
+      : table_(std::move(base)), values_(std::move(table_.values), splitStrings) {
     for (Package& package : table_.packages) packages_.push_back(StartPackage(package));
   }
 
@@ -358,11 +359,18 @@ Parsed<Table> ReadNamed(NamedTable named) {
 Parsed<MergedTable> MergeResourceTables(NamedTable base, std::span<const NamedTable> splits) {
   auto baseTable = ReadNamed(base);
   if (auto* error = std::get_if<FormatError>(&baseTable)) return *error;
-  TableMerge merge(std::move(std::get<Table>(baseTable)));
+  std::vector<Table> splitTables;
+  splitTables.reserve(splits.size());
+  std::size_t splitStrings = 0;
   for (const NamedTable& split : splits) {
     auto splitTable = ReadNamed(split);
     if (auto* error = std::get_if<FormatError>(&splitTable)) return *error;
-    if (auto failure = merge.Add(split.apkName, std::get<Table>(splitTable))) return *failure;
+    splitTables.push_back(std::move(std::get<Table>(splitTable)));
+    splitStrings += splitTables.back().values.strings.size();
+  }
+  TableMerge merge(std::move(std::get<Table>(baseTable)), splitStrings);
+  for (std::size_t i = 0; i < splits.size(); ++i) {
+    if (auto failure = merge.Add(splits[i].apkName, splitTables[i])) return *failure;
   }
   MergedTable merged = std::move(merge).Finish();
   if (merged.bytes.size() > std::numeric_limits<std::uint32_t>::max()) {

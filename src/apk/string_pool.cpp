@@ -164,12 +164,11 @@ Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
   return styles;
 }
 
-// Whether every string fits the length prefixes of a UTF-8 pool.
+// Whether every string fits the length prefixes of a UTF-8 pool (a string
+// never has more UTF-16 units than UTF-8 bytes).
 bool FitsUtf8(const std::vector<std::string>& strings) {
-  for (const std::string& text : strings) {
-    if (text.size() > kMaxUtf8Length || Utf16Length(text) > kMaxUtf8Length) return false;
-  }
-  return true;
+  return std::all_of(strings.begin(), strings.end(),
+                     [](const std::string& text) { return text.size() <= kMaxUtf8Length; });
 }
 
 void AppendUtf8Length(std::string& out, std::size_t length) {
