@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <unordered_map>
 
+#include "apk/chunk.h"
 #include "apk/pool_builder.h"
 #include "apk/resource_config.h"
 #include "apk/table_reader.h"
@@ -19,12 +19,6 @@ using Failure = std::optional<FormatError>;
 
 // How many resource names a note about conflicting values lists before "等".
 constexpr std::size_t kNamesInNote = 5;
-
-std::string Hex(std::uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
-  return text;
-}
 
 std::string Where(std::string_view apkName) {
   return std::string(apkName) + ": resources.arsc: ";

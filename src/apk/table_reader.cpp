@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <unordered_map>
 
@@ -28,12 +27,6 @@ constexpr std::size_t kEntrySize = 8;
 constexpr std::size_t kMapEntrySize = 16;
 constexpr std::size_t kValueSize = 8;
 constexpr std::size_t kMapSize = 12;
-
-std::string Hex(std::uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
-  return text;
-}
 
 // The package name: UTF-16 units up to the first zero.
 std::string PackageName(std::string_view field) {
