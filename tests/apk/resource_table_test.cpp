@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,8 +59,8 @@ std::string Shape(const char* color) {
          "<solid android:color=\"" + color + "\"/></shape>";
 }
 
-// Builds the app with aapt2, unsplit and split, and variants of it that a
-// sound merge must refuse or reconcile. Built once for all tests.
+// Builds the app with aapt2 and with aapt (whose pools are UTF-16), unsplit
+// and split, and variants of it that a sound merge must refuse or reconcile.
 class Builds {
  public:
   Builds() {
@@ -71,6 +70,13 @@ class Builds {
     Link("app", "base.apk",
          {"--split", Path("fr.apk") + ":fr,fr-rCA", "--split", Path("de.apk") + ":de", "--split",
           Path("xhdpi.apk") + ":xhdpi", "--split", Path("xxhdpi.apk") + ":xxhdpi"});
+    fs::create_directory(Path("aapt"));
+    const std::vector<std::string> package = {
+        "aapt", "package",  "-M", Path("app/AndroidManifest.xml"), "-S", Path("app/res"),
+        "-I",   kFramework, "-F"};
+    Run(Concat(package, {Path("aapt/full.apk")}));
+    // aapt makes density splits only of resources that every density has.
+    Run(Concat(package, {Path("aapt/base.apk"), "--split", "fr,fr-rCA", "--split", "de"}));
     Link("app", "sparse.apk", {"--enable-sparse-encoding", "--min-sdk-version", "26"});
     Link("app", "feature.apk", {"--package-id", "0x80", "--split", Path("feature_fr.apk") + ":fr"});
     // The same app with one more string, so later string ids are shifted.
@@ -119,12 +125,15 @@ class Builds {
   }
 
   void Link(const std::string& app, const std::string& apk, std::vector<std::string> options) {
-    std::vector<std::string> argv = {"aapt2",    "link",       "-I",
-                                     kFramework, "--manifest", Path(app + "/AndroidManifest.xml"),
-                                     "-o",       Path(apk)};
-    argv.insert(argv.end(), options.begin(), options.end());
-    argv.push_back(Path(app + "/compiled.zip"));
-    Run(argv);
+    Run(Concat({"aapt2", "link", "-I", kFramework, "--manifest", Path(app + "/AndroidManifest.xml"),
+                "-o", Path(apk)},
+               Concat(options, {Path(app + "/compiled.zip")})));
+  }
+
+  static std::vector<std::string> Concat(std::vector<std::string> first,
+                                         const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
   }
 
   static void Run(const std::vector<std::string>& argv) {
@@ -157,20 +166,22 @@ std::string LinesStartingWith(const std::string& text, const std::string& prefix
   return kept;
 }
 
+// Built once, on first use, for all tests.
+const Builds& SharedBuilds() {
+  static const Builds builds;
+  return builds;
+}
+
 class ResourceTableMerge : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (test::MissingTools({"aapt2", "aapt", "zip", "unzip"}).empty() && fs::exists(kFramework)) {
-      builds_ = std::make_unique<Builds>();
-    }
-  }
-  static void TearDownTestSuite() { builds_.reset(); }
   void SetUp() override {
     test::RequireTools({"aapt2", "aapt", "zip", "unzip"});
+    if (IsSkipped() || HasFailure()) return;
     if (!fs::exists(kFramework)) {
       if (test::RunningUnderCi()) FAIL() << "CI installs android-framework-res";
       GTEST_SKIP() << "Skipped: android-framework-res is missing (scripts/setup installs it)";
     }
+    builds_ = &SharedBuilds();
   }
 
   // Merges the tables of the APKs named, the first being the base.
@@ -187,17 +198,23 @@ class ResourceTableMerge : public ::testing::Test {
     return result.index() == 0 ? std::get<MergedTable>(std::move(result)) : MergedTable{};
   }
 
-  static std::unique_ptr<Builds> builds_;
+  const Builds* builds_ = nullptr;
   std::vector<std::string> tables_;
 };
 
-std::unique_ptr<Builds> ResourceTableMerge::builds_;
+struct SplitBuild {
+  const char* name;
+  std::vector<std::string> apks;  // the base first
+  const char* unsplit;
+};
 
-TEST_F(ResourceTableMerge, merged_split_build_holds_what_the_unsplit_build_holds) {
-  const MergedTable merged =
-      Merged(Merge({"base.apk", "fr.apk", "de.apk", "xhdpi.apk", "xxhdpi.apk"}));
+class SplitBuildMerge : public ResourceTableMerge,
+                        public ::testing::WithParamInterface<SplitBuild> {};
+
+TEST_P(SplitBuildMerge, holds_what_the_unsplit_build_holds) {
+  const MergedTable merged = Merged(Merge(GetParam().apks));
   EXPECT_TRUE(merged.notes.empty());
-  const std::string full = builds_->Table("full.apk");
+  const std::string full = builds_->Table(GetParam().unsplit);
   EXPECT_EQ(builds_->Aapt2Dump(merged.bytes), builds_->Aapt2Dump(full));
   // Android's parser reads it, and each entry's spec says which configuration
   // fields its values differ in, as the unsplit build's does.
@@ -205,8 +222,18 @@ TEST_F(ResourceTableMerge, merged_split_build_holds_what_the_unsplit_build_holds
             LinesStartingWith(builds_->AaptDump(full), "spec resource"));
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Builders, SplitBuildMerge,
+    ::testing::Values(SplitBuild{"aapt2",
+                                 {"base.apk", "fr.apk", "de.apk", "xhdpi.apk", "xxhdpi.apk"},
+                                 "full.apk"},
+                      SplitBuild{"aapt",
+                                 {"aapt/base.apk", "aapt/base_fr_fr-rCA.apk", "aapt/base_de.apk"},
+                                 "aapt/full.apk"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ResourceTableMerge, a_table_merged_with_nothing_is_written_back_byte_for_byte) {
-  for (const char* apk : {"full.apk", "base.apk"}) {
+  for (const char* apk : {"full.apk", "base.apk", "aapt/full.apk"}) {
     const MergedTable merged = Merged(Merge({apk}));
     EXPECT_EQ(merged.bytes, tables_[0]) << apk;
   }
