@@ -1,6 +1,7 @@
 #include "apk/chunk.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace velmora::apk {
 
@@ -20,6 +21,12 @@ Parsed<Chunk> ReadChunk(std::string_view parent, std::size_t offset, std::size_t
   }
   chunk.bytes = parent.substr(offset, size);
   return chunk;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
+  return text;
 }
 
 std::size_t BeginChunk(std::string& out, std::uint16_t type, std::uint16_t headerSize) {

@@ -79,6 +79,9 @@ struct Chunk {
 Parsed<Chunk> ReadChunk(std::string_view parent, std::size_t offset, std::size_t minHeaderSize,
                         std::string_view what);
 
+// `value` in hexadecimal with at least `digits` digits ("0x7f"), for messages.
+std::string Hex(std::uint32_t value, int digits);
+
 // Starts a chunk at the end of `out`: type and header size, and a size field
 // that FinishChunk fills in. Returns where the chunk starts.
 std::size_t BeginChunk(std::string& out, std::uint16_t type, std::uint16_t headerSize);

@@ -118,6 +118,7 @@ Parsed<PoolHeader> ReadPoolHeader(const Chunk& chunk) {
 
 Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t offsetsAt,
                                              const PoolHeader& header) {
+  if (header.stringCount == 0) return std::vector<std::string>{};
   const std::size_t stringsEnd = header.styleCount > 0 ? header.stylesStart : bytes.size();
   const std::string_view area = bytes.substr(header.stringsStart, stringsEnd - header.stringsStart);
   std::size_t budget = DecodeBudget(bytes.size());
@@ -139,6 +140,7 @@ Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t
 Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
                                                        std::size_t offsetsAt,
                                                        const PoolHeader& header) {
+  if (header.styleCount == 0) return std::vector<std::vector<StyleSpan>>{};
   const std::string_view area = bytes.substr(header.stylesStart);
   std::size_t budget = DecodeBudget(bytes.size());
   // Styles that share an offset share the spans, read once.
@@ -162,12 +164,11 @@ Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
   return styles;
 }
 
-// Whether every string fits the length prefixes of a UTF-8 pool.
+// Whether every string fits the length prefixes of a UTF-8 pool (a string
+// never has more UTF-16 units than UTF-8 bytes).
 bool FitsUtf8(const std::vector<std::string>& strings) {
-  for (const std::string& text : strings) {
-    if (text.size() > kMaxUtf8Length || Utf16Length(text) > kMaxUtf8Length) return false;
-  }
-  return true;
+  return std::all_of(strings.begin(), strings.end(),
+                     [](const std::string& text) { return text.size() <= kMaxUtf8Length; });
 }
 
 void AppendUtf8Length(std::string& out, std::size_t length) {

@@ -29,7 +29,7 @@ struct RoundTripCase {
 
 class StringPoolRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
-TEST_P(StringPoolRoundTrip, ReadsBackWhatWasWritten) {
+TEST_P(StringPoolRoundTrip, reads_back_what_was_written) {
   const RoundTripCase& c = GetParam();
   const std::string chunk = WriteStringPool(c.pool);
   EXPECT_EQ(chunk.size() % 4, 0u);
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"very_long_utf16", Pool({kVeryLong, kMixed}, {{{1, 0, 1}}}, false), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StringPool, KeepsTheSortedFlagAndCountsCharactersAsAndroidDoes) {
+TEST(StringPool, keeps_the_sorted_flag_and_counts_characters_as_android_does) {
   StringPool pool = Pool({kMixed}, {}, true);
   pool.sorted = true;
   const std::string chunk = WriteStringPool(pool);
@@ -73,6 +73,13 @@ TEST(StringPool, KeepsTheSortedFlagAndCountsCharactersAsAndroidDoes) {
   EXPECT_EQ(U8At(chunk, stringsStart + 1), kMixed.size());
 }
 
+TEST(StringPool, ignores_where_absent_strings_and_styles_would_start) {
+  std::string chunk = WriteStringPool(Pool({}, {}, true));
+  PutU32(chunk, 20, 0xFFFFFF00);
+  PutU32(chunk, 24, 0xFFFFFF00);
+  EXPECT_TRUE(ReadBack(chunk).strings.empty());
+}
+
 // Mutations of a valid styled pool that each make it malformed.
 struct MalformedCase {
   const char* name;
@@ -81,7 +88,7 @@ struct MalformedCase {
 
 class MalformedStringPool : public ::testing::TestWithParam<MalformedCase> {};
 
-TEST_P(MalformedStringPool, IsRefused) {
+TEST_P(MalformedStringPool, is_refused) {
   std::string chunk = WriteStringPool(Pool({"bold it", "x", "b"}, {{{2, 0, 3}}}, true));
   GetParam().damage(chunk);
   EXPECT_EQ(ReadStringPool(chunk).index(), 1u);
@@ -113,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StringPool, EveryTruncationIsRefused) {
+TEST(StringPool, every_truncation_is_refused) {
   const std::string chunk = WriteStringPool(Pool({"bold it", kLong}, {{{0, 0, 3}}}, false));
   for (std::size_t size = 0; size < chunk.size(); ++size) {
     EXPECT_EQ(ReadStringPool(chunk.substr(0, size)).index(), 1u) << "size " << size;
