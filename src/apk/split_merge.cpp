@@ -144,10 +144,9 @@ bool IsSignatureFile(std::string_view name) {
                      [&](std::string_view extension) { return file.ends_with(extension); });
 }
 
-}  // namespace
-
-Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std::string& output,
-                                     const StepReport& report) {
+// Reads the manifests of a set's APKs and checks that they make one app: the
+// base first, then its config splits.
+Parsed<std::vector<SetApk>> ReadSet(std::vector<ZipReader> archives, const StepReport& report) {
   std::vector<SetApk> read;
   for (ZipReader& archive : archives) {
     Parsed<SetApk> apk = ReadManifestOf(std::move(archive));
@@ -164,18 +163,19 @@ Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std:
     if (std::optional<FormatError> refusal = RefusalOf(base, *split)) return *refusal;
     report("配置分包：" + NameOf(*split) + "（" + split->facts.split + "）");
   }
+  return ordered;
+}
 
-  Parsed<std::string> table = MergeTables(apks, report);
-  if (auto* failure = std::get_if<FormatError>(&table)) return *failure;
-  Parsed<UnsplitManifest> manifest = RemoveSplitDeclarations(base.manifest);
-  if (auto* failure = std::get_if<FormatError>(&manifest)) {
-    return FormatError{NameOf(base) + " 的 " + failure->message};
-  }
-  const UnsplitManifest& unsplit = std::get<UnsplitManifest>(manifest);
-  report("清理清单：移除分包属性 " + std::to_string(unsplit.attributes) + " 个、<uses-split> " +
-         std::to_string(unsplit.usesSplits) + " 个、分包 meta-data " +
-         std::to_string(unsplit.metaData) + " 个");
+// What the merged APK holds in place of the base's own files.
+struct MergedFiles {
+  std::string manifest;
+  std::string table;
+};
 
+// Writes the base's entries, its manifest and table replaced by the merged
+// ones, then the splits' other entries; the first APK to hold a name wins.
+Parsed<std::monostate> WriteMergedApk(const std::vector<SetApk>& apks, MergedFiles merged,
+                                      const std::string& output, const StepReport& report) {
   Parsed<ZipWriter> created = ZipWriter::Create(output);
   if (auto* failure = std::get_if<FormatError>(&created)) return *failure;
   ZipWriter& writer = std::get<ZipWriter>(created);
@@ -183,7 +183,7 @@ Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std:
   int copied = 0;
   int signatureFiles = 0;
   for (const SetApk& apk : apks) {
-    const bool isBase = &apk == &base;
+    const bool isBase = &apk == &apks.front();
     for (const ZipEntry& entry : apk.archive.Entries()) {
       if (IsSignatureFile(entry.name)) {
         ++signatureFiles;
@@ -198,18 +198,39 @@ Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std:
       }
       Parsed<std::monostate> added =
           entry.name == kManifest
-              ? writer.Add(entry.name, unsplit.bytes, entry.method, entry.modified)
-          : entry.name == kTable ? writer.Add(entry.name, std::move(std::get<std::string>(table)),
-                                              kStored, entry.modified)
-                                 : writer.Copy(apk.archive, entry);
-      copied += ownFile ? 0 : 1;
+              ? writer.Add(entry.name, merged.manifest, entry.method, entry.modified)
+          : entry.name == kTable
+              ? writer.Add(entry.name, std::move(merged.table), kStored, entry.modified)
+              : writer.Copy(apk.archive, entry);
       if (auto* failure = std::get_if<FormatError>(&added)) return *failure;
+      copied += ownFile ? 0 : 1;
       owners.emplace(entry.name, NameOf(apk));
     }
   }
   report("复制文件 " + std::to_string(copied) + " 个，删除旧签名文件 " +
          std::to_string(signatureFiles) + " 个");
   return writer.Commit();
+}
+
+}  // namespace
+
+Parsed<std::monostate> MergeSplitSet(std::vector<ZipReader> archives, const std::string& output,
+                                     const StepReport& report) {
+  Parsed<std::vector<SetApk>> read = ReadSet(std::move(archives), report);
+  if (auto* failure = std::get_if<FormatError>(&read)) return *failure;
+  const std::vector<SetApk>& apks = std::get<std::vector<SetApk>>(read);
+  Parsed<std::string> table = MergeTables(apks, report);
+  if (auto* failure = std::get_if<FormatError>(&table)) return *failure;
+  Parsed<UnsplitManifest> manifest = RemoveSplitDeclarations(apks.front().manifest);
+  if (auto* failure = std::get_if<FormatError>(&manifest)) {
+    return FormatError{NameOf(apks.front()) + " 的 " + failure->message};
+  }
+  const UnsplitManifest& unsplit = std::get<UnsplitManifest>(manifest);
+  report("清理清单：移除分包属性 " + std::to_string(unsplit.attributes) + " 个、<uses-split> " +
+         std::to_string(unsplit.usesSplits) + " 个、分包 meta-data " +
+         std::to_string(unsplit.metaData) + " 个");
+  return WriteMergedApk(apks, {unsplit.bytes, std::move(std::get<std::string>(table))}, output,
+                        report);
 }
 
 }  // namespace velmora::apk
