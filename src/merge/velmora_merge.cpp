@@ -1,6 +1,5 @@
 #include "merge/velmora_merge.h"
 
-#include <optional>
 #include <string_view>
 
 #include "apk/split_merge.h"
@@ -17,37 +16,41 @@ constexpr std::string_view kUsage =
 struct MergeArguments {
   std::string set;
   std::string output;
+  bool help = false;
+  std::string problem;  // why the arguments make no sense; empty when they do
 };
 
-// The set and output, or nothing after saying on `err` what is wrong.
-std::optional<MergeArguments> ParseArguments(const std::vector<std::string>& arguments,
-                                             std::FILE* err) {
+MergeArguments ParseArguments(const std::vector<std::string>& arguments) {
   MergeArguments parsed;
-  std::string problem;
-  for (std::size_t i = 0; i < arguments.size() && problem.empty(); ++i) {
+  for (std::size_t i = 0; i < arguments.size() && parsed.problem.empty(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "-o" || argument == "--output") {
       if (i + 1 == arguments.size()) {
-        problem = argument + " needs a file name";
+        parsed.problem = argument + " needs a file name";
       } else {
         parsed.output = arguments[++i];
       }
     } else if (argument == "-h" || argument == "--help") {
-      problem = " ";
+      parsed.help = true;
     } else if (argument.starts_with("-") && argument != "-") {
-      problem = "unknown option: " + argument;
+      parsed.problem = "unknown option: " + argument;
     } else if (!parsed.set.empty()) {
-      problem = "more than one set: " + parsed.set + ", " + argument;
+      parsed.problem = "more than one set: " + parsed.set + ", " + argument;
     } else {
       parsed.set = argument;
     }
   }
-  if (problem.empty() && parsed.set.empty()) problem = "no set given";
-  if (problem.empty() && parsed.output.empty()) problem = "no output given (-o OUT.apk)";
-  if (problem.empty()) return parsed;
-  if (problem != " ") std::fprintf(err, "velmora-merge: %s\n", problem.c_str());
-  std::fprintf(err, "%.*s", static_cast<int>(kUsage.size()), kUsage.data());
-  return std::nullopt;
+  if (parsed.help || !parsed.problem.empty()) return parsed;
+  if (parsed.set.empty()) {
+    parsed.problem = "no set given";
+  } else if (parsed.output.empty()) {
+    parsed.problem = "no output given (-o OUT.apk)";
+  }
+  return parsed;
+}
+
+void PrintUsage(std::FILE* stream) {
+  std::fprintf(stream, "%.*s", static_cast<int>(kUsage.size()), kUsage.data());
 }
 
 void SayLine(std::FILE* out, std::string_view line) {
@@ -64,17 +67,25 @@ int Refuse(std::FILE* out, const std::string& reason) {
 }  // namespace
 
 int RunVelmoraMerge(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
-  const std::optional<MergeArguments> parsed = ParseArguments(arguments, err);
-  if (!parsed) return kMergeUsage;
-  SayLine(out, "读取安装包组：" + parsed->set);
-  apk::Parsed<std::vector<apk::ZipReader>> set = apk::OpenSplitSet(parsed->set);
+  const MergeArguments parsed = ParseArguments(arguments);
+  if (parsed.help) {
+    PrintUsage(out);
+    return kMerged;
+  }
+  if (!parsed.problem.empty()) {
+    std::fprintf(err, "velmora-merge: %s\n", parsed.problem.c_str());
+    PrintUsage(err);
+    return kMergeUsage;
+  }
+  SayLine(out, "读取安装包组：" + parsed.set);
+  apk::Parsed<std::vector<apk::ZipReader>> set = apk::OpenSplitSet(parsed.set);
   if (auto* failure = std::get_if<apk::FormatError>(&set)) return Refuse(out, failure->message);
   auto& apks = std::get<std::vector<apk::ZipReader>>(set);
   SayLine(out, "找到 " + std::to_string(apks.size()) + " 个 APK");
   apk::Parsed<std::monostate> merged = apk::MergeSplitSet(
-      std::move(apks), parsed->output, [out](std::string_view line) { SayLine(out, line); });
+      std::move(apks), parsed.output, [out](std::string_view line) { SayLine(out, line); });
   if (auto* failure = std::get_if<apk::FormatError>(&merged)) return Refuse(out, failure->message);
-  SayLine(out, "合并完成：" + parsed->output + "（未签名）");
+  SayLine(out, "合并完成：" + parsed.output + "（未签名）");
   return kMerged;
 }
 

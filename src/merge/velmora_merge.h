@@ -7,7 +7,7 @@
 namespace velmora {
 
 // Exit statuses of velmora-merge.
-inline constexpr int kMerged = 0;
+inline constexpr int kMerged = 0;        // merged, or the usage shown on request
 inline constexpr int kMergeRefused = 1;  // the set cannot be merged; a line says why
 inline constexpr int kMergeUsage = 2;    // the arguments make no sense
 
