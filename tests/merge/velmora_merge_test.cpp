@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"unrelated_apps", "有多个基础包（base.apk、other.apk）"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(VelmoraMergeUsage, ends_with_status_2_and_the_usage_on_standard_error) {
+TEST(VelmoraMergeUsage, ends_with_status_2_and_the_usage_on_standard_error_unless_asked_for_it) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{}, {"set"}, {"set", "-o"}, {"a", "b", "-o", "c.apk"}}) {
     std::vector<std::string> argv{VELMORA_MERGE_PATH};
@@ -227,6 +227,9 @@ TEST(VelmoraMergeUsage, ends_with_status_2_and_the_usage_on_standard_error) {
     EXPECT_EQ(run.exitStatus, 2) << ::testing::PrintToString(arguments);
     EXPECT_NE(run.err.find("usage: velmora-merge SET -o OUT.apk"), std::string::npos) << run.err;
   }
+  const FinishedProgram help = RunToEnd({VELMORA_MERGE_PATH, "--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: velmora-merge SET -o OUT.apk")) << help.out;
 }
 
 }  // namespace
