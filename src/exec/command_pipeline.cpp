@@ -67,8 +67,10 @@ class SectionRun {
     source_ = request_.Source;
     if (Keyword("SourceFileType") == "none") return true;
     if (source_.empty()) source_ = std::string(TrimBlanks(window_.SourcePathField()));
-    bool exists = Keyword("SourceFileType") == "directory" ? IsExistingDirectory(source_)
-                                                           : IsExistingFile(source_);
+    const std::string type = Keyword("SourceFileType");
+    bool exists = type == "directory" ? IsExistingDirectory(source_)
+                  : type == "any"     ? IsExistingDirectory(source_) || IsExistingFile(source_)
+                                      : IsExistingFile(source_);
     if (!exists) window_.AppendLine("路径不存在，请重新选择路径");
     return exists;
   }

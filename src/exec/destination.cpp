@@ -1,5 +1,8 @@
 #include "exec/destination.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "config/text.h"
 
 namespace velmora {
@@ -10,6 +13,11 @@ constexpr std::string_view kAllFilesFilter = "所有文件 (*.*)|*.*";
 std::string_view FileNamePart(std::string_view path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool IsExistingDirectory(std::string_view path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
 }
 
 // The part of `name` from its last "." on; empty when there is no ".".
@@ -57,7 +65,10 @@ SavePrompt ProposeDestination(const Settings& settings, std::string_view section
   std::string destinationType = LowerAscii(settings.ReadSetting(section, "DestFileType", ""));
 
   std::string_view name = FileNamePart(source);
-  if (sourceType != "directory") name = WithoutExtension(name);
+  // A folder's name is used whole; a file loses its extension.
+  const bool folderSource =
+      sourceType == "directory" || (sourceType == "any" && IsExistingDirectory(source));
+  if (!folderSource) name = WithoutExtension(name);
   std::string file = JoinTag(name, tag);
   std::string_view cleanExtension = CleanExtension(extension);
   if (!cleanExtension.empty()) file += "." + std::string(cleanExtension);

@@ -18,7 +18,8 @@ struct SavePrompt {
 
 // Builds the prompt for a run of `section` (the section actually used, after
 // the signer switch) from the source's file name, the request's tag and its
-// extension. Reads the section's SourceFileType and DestFileType.
+// extension. Reads the section's SourceFileType and DestFileType; with
+// SourceFileType "any" the source's name is used whole when it is a folder.
 SavePrompt ProposeDestination(const Settings& settings, std::string_view section,
                               std::string_view source, std::string_view tag,
                               std::string_view extension);

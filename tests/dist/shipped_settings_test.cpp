@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SectionCase{"UserDefine10", Program::kToolScript},
                       SectionCase{"UserDefine11", Program::kToolScript},
                       SectionCase{"UserDefine12", Program::kToolScript},
-                      SectionCase{"UserDefine13", Program::kNothingYet}),
+                      SectionCase{"UserDefine13", Program::kToolScript}),
     [](const auto& info) { return info.param.section; });
 
 TEST(ShippedSettingsTest, name_a_java_home_that_holds_java) {

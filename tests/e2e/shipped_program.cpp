@@ -26,6 +26,7 @@ ShippedProgram::ShippedProgram() : directory_(root_ / "程序 目录") {
   fs::copy_file(kBuildProgram / "Velmora.ini", directory_ + "/Velmora.ini");
   CopyToolFolder(kBuildProgram / "tool", directory_ + "/tool");
   fs::copy_file(VELMORA_RUN_PATH, VelmoraRun());
+  fs::copy_file(VELMORA_MERGE_PATH, directory_ + "/velmora-merge");
 }
 
 std::string ShippedProgram::FolderBeside(std::string_view name) const {

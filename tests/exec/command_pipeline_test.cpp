@@ -141,6 +141,20 @@ TEST_F(CommandPipeline, ChecksTheSourceAgainstItsType) {
   EXPECT_TRUE(ToolRan());
 }
 
+TEST_F(CommandPipeline, TakesAFileOrAFolderAsTheSourceOfTypeAny) {
+  WriteSettings("[Any]\nSourceFileType=any\nDestFileType=none\nCommand=" + tool + "\n");
+  for (const std::string& source : {dir.Write("set.xapk", "zip"), dir.path()}) {
+    window.pathField = source;
+    Run(ButtonRequest("Any"));
+    EXPECT_TRUE(ToolRan()) << source;
+    std::filesystem::remove(tool + ".args");
+  }
+  window.pathField = dir / "missing";
+  window.calls.clear();
+  Run(ButtonRequest("Any"));
+  EXPECT_EQ(window.calls, (Lines{"page", "clear", "路径不存在，请重新选择路径"}));
+}
+
 TEST_F(CommandPipeline, UsesTheRequestsDestinationWithoutAPrompt) {
   WriteSettings("[Signer]\nCommand=" + tool + "\nCommandLine=\"%DestFile%\"\n");
   std::string package = dir.Write("app.apk", "apk");

@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                      ".apk", FilterFor("apk")},
         ProposalCase{"chinese_name_with_blanks", "", "", "/工作 目录/演示 包.apk", "mod", "apk",
                      "演示 包_mod.apk", ".apk", FilterFor("apk")},
+        ProposalCase{"file_or_folder_source_that_is_a_file", "any", "", "/w/set.v2.xapk", "merged",
+                     "apk", "set.v2_merged.apk", ".apk", FilterFor("apk")},
         ProposalCase{"bare_file_name", "", "", "demo.apk", "", "jar", "demo.jar", ".jar",
                      FilterFor("jar")}),
     [](const ::testing::TestParamInfo<ProposalCase>& info) {

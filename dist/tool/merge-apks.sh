@@ -1,0 +1,60 @@
+#!/bin/sh
+# Merges a split set (a folder of APKs, or an .xapk, .apks or .apkm file) into
+# one APK that installs: velmora-merge writes it unsigned, then sign-apk.sh
+# aligns it (zipalign -p 4) and signs it with apksigner (v1, v2, v3).
+#
+# DEST is replaced only when every step succeeded.
+set -eu
+
+. "$(dirname -- "$0")/lib/scratch_beside.sh"
+
+usage() {
+  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
+  cat >&2 <<'USAGE'
+usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
+                     --alias NAME [--java-home DIR] SET DEST
+  --merger  the velmora-merge program
+USAGE
+  exit 2
+}
+
+merger='' keystore='' storepass='' keypass='' alias='' java_home='' set_path='' dest=''
+while [ $# -gt 0 ]; do
+  case $1 in
+    --merger | --keystore | --storepass | --keypass | --alias | --java-home)
+      [ $# -ge 2 ] || usage "$1 needs a value"
+      case $1 in
+        --merger) merger=$2 ;;
+        --keystore) keystore=$2 ;;
+        --storepass) storepass=$2 ;;
+        --keypass) keypass=$2 ;;
+        --alias) alias=$2 ;;
+        --java-home) java_home=$2 ;;
+      esac
+      shift 2
+      ;;
+    -*) usage "unknown option: $1" ;;
+    *)
+      if [ -z "$set_path" ]; then
+        set_path=$1
+      elif [ -z "$dest" ]; then
+        dest=$1
+      else
+        usage "more than a set and a destination: $1"
+      fi
+      shift
+      ;;
+  esac
+done
+
+[ -n "$merger" ] || usage "no --merger given"
+[ -n "$dest" ] || usage "a set and a destination are needed"
+[ -x "$merger" ] || fail "velmora-merge not found at: $merger"
+
+make_scratch_beside "$dest"
+"$merger" "$set_path" -o "$scratch/merged.apk"
+"$(dirname -- "$0")/sign-apk.sh" --signer apksigner --java-home "$java_home" \
+  --keystore "$keystore" --storepass "$storepass" --keypass "$keypass" --alias "$alias" \
+  "$scratch/merged.apk"
+replace_from_scratch "$scratch/merged.apk" "$dest"
+echo "I: Merged, aligned and signed: $dest"
