@@ -206,8 +206,9 @@ class TableMerge {
     if (merged.specFlags.size() < group.specFlags.size()) {
       merged.specFlags.resize(group.specFlags.size(), 0);
     }
-    for (std::size_t i = 0; i < group.specFlags.size(); ++i)
+    for (std::size_t i = 0; i < group.specFlags.size(); ++i) {
       merged.specFlags[i] |= group.specFlags[i];
+    }
     type.countsTypes = type.countsTypes || group.typesCount != 0;
 
     for (const TypeChunk& chunk : group.chunks) {
@@ -321,8 +322,9 @@ class TableMerge {
     for (std::size_t g = 0; g < package.types.size(); ++g) {
       TypeGroup& group = package.types[g];
       std::size_t entryCount = group.specFlags.size();
-      for (const TypeChunk& type : group.chunks)
+      for (const TypeChunk& type : group.chunks) {
         entryCount = std::max(entryCount, type.slots.size());
+      }
       group.specFlags.resize(entryCount, 0);
       AddConfigChangeFlags(group);
       group.typesCount = state.types[g].countsTypes

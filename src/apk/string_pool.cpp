@@ -150,9 +150,9 @@ Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
   for (std::uint32_t i = 0; i < header.styleCount; ++i) {
     const std::uint32_t at = U32At(bytes, offsetsAt + 4 * std::size_t{i});
     if (auto seen = readAt.find(at); seen != readAt.end()) {
-      if (budget < styles[seen->second].size() * kSpanSize)
-        return Malformed("中的样式偏移相互重叠");
-      budget -= styles[seen->second].size() * kSpanSize;
+      const std::size_t spanBytes = styles[seen->second].size() * kSpanSize;
+      if (budget < spanBytes) return Malformed("中的样式偏移相互重叠");
+      budget -= spanBytes;
       styles.push_back(styles[seen->second]);
       continue;
     }

@@ -32,11 +32,16 @@ struct StringPool {
 
 // Reads the string pool chunk that starts at the front of `chunk` (its header
 // size and size fields bound it; bytes after it are ignored). Fails on any
-// count, offset or length that points outside the chunk.
+// count, offset or length that points outside the chunk, on a style whose tag
+// name is not a string of the pool, and on offsets that keep reading the same
+// bytes far past the chunk's size. The message says what is wrong with the
+// pool; the caller names the file.
 Parsed<StringPool> ReadStringPool(std::string_view chunk);
 
 // The chunk for `pool`, in the encoding its `utf8` flag names, padded to four
-// bytes, with every size and offset computed.
+// bytes, with every size and offset computed. A UTF-8 pool holding a string of
+// more than 0x7FFF bytes, which UTF-8 pool lengths cannot express, is written
+// as UTF-16.
 std::string WriteStringPool(const StringPool& pool);
 
 }  // namespace velmora::apk

@@ -6,27 +6,13 @@
 #include <unordered_map>
 
 #include "apk/chunk.h"
+#include "apk/table_layout.h"
 #include "apk/text_encoding.h"
 
 namespace velmora::apk {
 namespace {
 
 using Failure = std::optional<FormatError>;
-
-constexpr std::size_t kTableHeaderSize = 12;
-constexpr std::size_t kOldPackageHeaderSize = 284;  // before typeIdOffset was added
-constexpr std::size_t kPackageHeaderSize = 288;
-constexpr std::size_t kPackageNameSize = 256;
-constexpr std::size_t kTypeSpecHeaderSize = 16;
-constexpr std::size_t kTypeHeaderSize = 20;  // the fields before the configuration
-constexpr std::size_t kConfigSizeField = 4;
-constexpr std::uint8_t kSparseType = 0x01;
-constexpr std::uint8_t kOffset16Type = 0x02;
-constexpr std::uint16_t kCompactEntry = 0x0008;
-constexpr std::size_t kEntrySize = 8;
-constexpr std::size_t kMapEntrySize = 16;
-constexpr std::size_t kValueSize = 8;
-constexpr std::size_t kMapSize = 12;
 
 // The package name: UTF-16 units up to the first zero.
 std::string PackageName(std::string_view field) {

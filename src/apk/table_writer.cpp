@@ -1,17 +1,10 @@
 #include "apk/table_writer.h"
 
 #include "apk/chunk.h"
+#include "apk/table_layout.h"
 
 namespace velmora::apk {
 namespace {
-
-constexpr std::uint16_t kTableHeaderSize = 12;
-constexpr std::uint16_t kPackageHeaderSize = 288;
-constexpr std::uint16_t kTypeSpecHeaderSize = 16;
-constexpr std::size_t kTypeHeaderSize = 20;  // the fields before the configuration
-constexpr std::uint16_t kEntrySize = 8;
-constexpr std::uint16_t kMapEntrySize = 16;
-constexpr std::uint16_t kValueSize = 8;
 
 void AppendValue(std::string& out, const Value& value) {
   AppendU16(out, kValueSize);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ constexpr const char* kManifest = R"(<manifest
 
 // A small app with what a real one spreads over config splits: languages (one
 // with a region), densities, a drawable that only one density has, styled
-// strings with HTML tags, string arrays, plurals, styles and attributes.
+// strings with HTML tags, string arrays, plurals, styles, attributes and
+// (for aapt2) overlayable resources, which its splits repeat.
 constexpr const char* kValues = R"(<resources>
   <string name="app_name">Merge demo</string>
   <string name="greeting">Hello <b>bold</b> and <i>italic</i> world</string>
@@ -54,6 +56,10 @@ constexpr const char* kGerman = R"(<resources>
   <string name="greeting">Hallo <u>unterstrichen</u> <font color="red">rot</font></string>
 </resources>)";
 
+constexpr const char* kOverlayable = R"(<resources><overlayable name="Demo">
+  <policy type="public"><item type="string" name="app_name"/></policy>
+</overlayable></resources>)";
+
 std::string Shape(const char* color) {
   return std::string(R"(<shape xmlns:android="http://schemas.android.com/apk/res/android">)") +
          "<solid android:color=\"" + color + "\"/></shape>";
@@ -65,11 +71,6 @@ class Builds {
  public:
   Builds() {
     WriteApp("app", kFrench);
-    Compile("app");
-    Link("app", "full.apk", {});
-    Link("app", "base.apk",
-         {"--split", Path("fr.apk") + ":fr,fr-rCA", "--split", Path("de.apk") + ":de", "--split",
-          Path("xhdpi.apk") + ":xhdpi", "--split", Path("xxhdpi.apk") + ":xxhdpi"});
     fs::create_directory(Path("aapt"));
     const std::vector<std::string> package = {
         "aapt", "package",  "-M", Path("app/AndroidManifest.xml"), "-S", Path("app/res"),
@@ -77,6 +78,13 @@ class Builds {
     Run(Concat(package, {Path("aapt/full.apk")}));
     // aapt makes density splits only of resources that every density has.
     Run(Concat(package, {Path("aapt/base.apk"), "--split", "fr,fr-rCA", "--split", "de"}));
+    // aapt2 knows overlayable resources; aapt does not.
+    dir_.Write("app/res/values/overlayable.xml", kOverlayable);
+    Compile("app");
+    Link("app", "full.apk", {});
+    Link("app", "base.apk",
+         {"--split", Path("fr.apk") + ":fr,fr-rCA", "--split", Path("de.apk") + ":de", "--split",
+          Path("xhdpi.apk") + ":xhdpi", "--split", Path("xxhdpi.apk") + ":xxhdpi"});
     Link("app", "sparse.apk", {"--enable-sparse-encoding", "--min-sdk-version", "26"});
     Link("app", "feature.apk", {"--package-id", "0x80", "--split", Path("feature_fr.apk") + ":fr"});
     // The same app with one more string, so later string ids are shifted.
@@ -253,9 +261,11 @@ TEST_F(ResourceTableMerge, where_base_and_split_both_define_an_entry_the_base_wi
 // Finds the first chunk of `type` in the first package of `table`.
 std::size_t FirstChunkOf(const std::string& table, std::uint16_t type) {
   const std::size_t package = U16At(table, 2) + U32At(table, U16At(table, 2) + 4);
-  for (std::size_t at = package + U16At(table, package + 2);; at += U32At(table, at + 4)) {
+  const std::size_t end = package + U32At(table, package + 4);
+  for (std::size_t at = package + U16At(table, package + 2); at < end; at += U32At(table, at + 4)) {
     if (U16At(table, at) == type) return at;
   }
+  throw std::runtime_error("the table has no chunk of the type asked for");
 }
 
 // The first entry of the first type chunk (an array in the app: a bag).
@@ -305,6 +315,10 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr,
                     "sparse.apk: resources.arsc: "
                     "类型 drawable 使用稀疏条目（FLAG_SPARSE）"},
+        RefusalCase{"split_with_an_overlayable_chunk_the_base_lacks",
+                    {"base.apk", "fr.apk"},
+                    [](std::string& t) { t[FirstChunkOf(t, kOverlayableChunk) + 8] ^= 1; },
+                    "fr.apk: resources.arsc: 含有基础包中没有的共享库、可覆盖资源或别名块"},
         RefusalCase{"sixteen_bit_offsets",
                     {"full.apk"},
                     [](std::string& t) { t[FirstChunkOf(t, kTypeChunk) + 9] = 0x02; },
