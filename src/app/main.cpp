@@ -1,18 +1,44 @@
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QString>
 #include <exception>
+#include <memory>
 
 #include "config/settings.h"
+#include "exec/stop_signals.h"
 #include "ui/form_main.h"
 #include "ui/handler_dispatch.h"
+#include "ui/qt_translations.h"
+
+namespace {
+
+// SIGTERM, SIGINT or SIGHUP ends the program as closing the window does, but
+// stops its tools first: none outlives the window.
+std::unique_ptr<QSocketNotifier> CloseOnStopSignal(velmora::TFormMain& form) {
+  const int caught = velmora::CatchStopSignals();
+  if (caught < 0) {
+    return nullptr;
+  }
+  auto notifier = std::make_unique<QSocketNotifier>(caught, QSocketNotifier::Read);
+  QSocketNotifier* raw = notifier.get();
+  QObject::connect(raw, &QSocketNotifier::activated, &form, [raw, &form] {
+    raw->setEnabled(false);
+    form.StopRunsAndClose();
+  });
+  return notifier;
+}
+
+}  // namespace
 
 // The program takes no arguments of its own; QApplication takes Qt's.
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmora"));
+  velmora::UseChineseQtTexts(application);
   try {
     const velmora::Settings settings(velmora::Settings::DirectoryOfRunningExecutable());
     velmora::TFormMain form(settings);
+    const auto stopSignals = CloseOnStopSignal(form);
     form.show();
     QApplication::exec();
   } catch (const std::exception& error) {

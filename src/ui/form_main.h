@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -37,6 +38,7 @@ class TFormMain : public QWidget, public WindowOperations {
 
   // WindowOperations
   void AppendLine(std::string_view line) override;
+  void AppendToolText(std::string_view text) override;
   void ShowResultsPage() override;
   void ClearOutput() override;
   std::string SourcePathField() override;
@@ -48,6 +50,13 @@ class TFormMain : public QWidget, public WindowOperations {
   // event loop). An exception leaving it is shown as an error box. A close
   // asked for meanwhile is carried out once the outermost command has ended.
   void RunCommand(const std::function<void()>& command);
+
+  // Stops the innermost run going on (Esc, or "停止运行" in the output
+  // area's context menu); nothing happens when there is none.
+  void StopInnermostRun();
+  // Stops every run and closes the window once they have ended: the program
+  // is being ended.
+  void StopRunsAndClose();
 
   // The output area, for whoever must see appended lines at once.
   OutputArea& Output() { return output_; }
@@ -84,7 +93,10 @@ class TFormMain : public QWidget, public WindowOperations {
   void ConnectHandlers();
   void ConnectCommandButtons();
   void DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)());
-  void RunCommandOnClick(QAbstractButton* button, void (TFormMain::*handler)());
+  void RunCommandOnClick(QAbstractButton* button, const std::function<void()>& handler);
+  void RunButtonCommand(QAbstractButton* button, const std::function<void()>& handler);
+  void AddStopAction();
+  void ShowOutputContextMenu(const QPoint& position);
   void RunButtonSection(std::string_view section);
   void LoadUserDefinedButtons();
   void SelectSignerType(int index);
@@ -102,6 +114,8 @@ class TFormMain : public QWidget, public WindowOperations {
   bool shown_ = false;
   int runDepth_ = 0;
   bool closeRequested_ = false;
+  // The buttons whose command is going on now.
+  QSet<const QAbstractButton*> buttonsRunning_;
 };
 
 }  // namespace velmora
