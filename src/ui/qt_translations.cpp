@@ -9,8 +9,6 @@ namespace velmora {
 
 bool UseChineseQtTexts(QCoreApplication& application) {
   const QLocale chinese(QLocale::Chinese, QLocale::China);
-  // Dates and sizes in the file dialogs follow the default locale.
-  QLocale::setDefault(chinese);
   auto* translator = new QTranslator(&application);
   if (!translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
