@@ -64,6 +64,11 @@ void OutputArea::AppendToolText(std::string_view text) {
   if (text.empty()) {
     return;
   }
+  // A tool's text comes a whole pipe read at a time; inserting what waits
+  // first keeps one insertion, and so one stall of the event loop, as short.
+  if (pending_.size() + static_cast<qsizetype>(text.size()) > kMostPendingCharacters) {
+    Flush();
+  }
   if (!lineOpen_) {
     StartLine();
   }
