@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QString>
 #include <exception>
 #include <memory>
@@ -8,6 +7,7 @@
 #include "exec/stop_signals.h"
 #include "ui/form_main.h"
 #include "ui/handler_dispatch.h"
+#include "ui/qt_run_events.h"
 #include "ui/qt_translations.h"
 
 namespace {
@@ -19,13 +19,7 @@ std::unique_ptr<QSocketNotifier> CloseOnStopSignal(velmora::TFormMain& form) {
   if (caught < 0) {
     return nullptr;
   }
-  auto notifier = std::make_unique<QSocketNotifier>(caught, QSocketNotifier::Read);
-  QSocketNotifier* raw = notifier.get();
-  QObject::connect(raw, &QSocketNotifier::activated, &form, [raw, &form] {
-    raw->setEnabled(false);
-    form.StopRunsAndClose();
-  });
-  return notifier;
+  return velmora::CallOnceReadable(caught, form, [&form] { form.StopRunsAndClose(); });
 }
 
 }  // namespace

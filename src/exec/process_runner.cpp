@@ -102,15 +102,15 @@ class CapturedTool {
   bool ShowWaiting(std::size_t most) {
     bool any = false;
     while (most > 0) {
-      const std::size_t size =
-          ReadWaiting(outputFd_, std::span(buffer_).first(std::min(most, buffer_.size())));
+      const std::size_t asked = std::min(most, buffer_.size());
+      const std::size_t size = ReadWaiting(outputFd_, std::span(buffer_).first(asked));
       if (size == 0) break;
       any = true;
-      most -= std::min(most, size);
+      most -= size;
       text_.clear();
       decoder_.Decode(std::string_view(buffer_.data(), size), text_);
       if (!text_.empty()) output_.AppendToolText(text_);
-      if (most == 0 || size < buffer_.size()) break;
+      if (size < asked) break;
     }
     return any;
   }
@@ -121,10 +121,12 @@ class CapturedTool {
     if (!text_.empty()) output_.AppendToolText(text_);
   }
 
+  // A caller that goes on only after a clean exit (signing after a rebuild)
+  // must not go on after a stop, however the tool took it.
   void ReportStop(RunOutcome& outcome) const {
     output_.AppendLine(kStoppedByUserLine);
     if (WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 0) {
-      outcome.waitStatus = SIGTERM;
+      outcome.waitStatus = SIGTERM;  // the wait status of a process ended by SIGTERM
     }
   }
 

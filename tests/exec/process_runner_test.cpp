@@ -288,6 +288,32 @@ TEST(RunCaptured, runs_a_nested_run_to_its_end_inside_the_outer_one) {
             "[" + Helper("print_args") + "][nested]\n" + test::FloodBytes(kMoreThanAPipe) + "\n");
 }
 
+// Stops the run once its tool has written something, as a user would.
+class StoppingEvents : public WatchfulEvents {
+ public:
+  explicit StoppingEvents(const RecordingSink& output) : output_(output) {}
+  void ProcessPendingEvents() override {
+    if (!output_.text.empty() && !asked_) asked_ = Tools().StopInnermost();
+  }
+
+ private:
+  const RecordingSink& output_;
+  bool asked_ = false;
+};
+
+TEST(RunCaptured, a_tool_that_ends_cleanly_when_stopped_is_reported_as_ended_by_the_stop) {
+  RecordingSink output;
+  StoppingEvents events(output);
+  const RunOutcome outcome = RunCaptured(
+      "/bin/sh", R"(-c "trap 'exit 0' TERM; echo started; while :; do sleep 0.05; done")", output,
+      events);
+  EXPECT_TRUE(outcome.stopped);
+  ASSERT_TRUE(WIFSIGNALED(outcome.waitStatus));
+  EXPECT_EQ(WTERMSIG(outcome.waitStatus), SIGTERM);
+  EXPECT_EQ(output.lines, (Lines{"started", std::string(kStoppedByUserLine)}));
+  EXPECT_TRUE(events.Tools().Empty());
+}
+
 std::size_t CountOpenDescriptors() {
   return static_cast<std::size_t>(std::distance(
       std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
