@@ -43,7 +43,7 @@ void ToolTextDecoder::Decode(std::string_view bytes, std::string& text) {
   }
   if (CompleteHeldCharacter(bytes, text)) {
     const std::size_t cut = StartOfCutCharacter(bytes);
-    AppendWithLineBreaks(bytes.substr(0, cut), text);
+    AppendWithLineBreaks(bytes.substr(0, cut), cut == bytes.size(), text);
     if (cut < bytes.size()) {
       heldCharacter_ = bytes.substr(cut);
       heldCharacterLength_ = MultiByteLength(static_cast<unsigned char>(bytes[cut]));
@@ -69,7 +69,8 @@ bool ToolTextDecoder::CompleteHeldCharacter(std::string_view& bytes, std::string
 
 // Most output holds neither CR nor NUL; memchr finds that out far faster than
 // a loop over every byte, and the bytes are then copied in one piece.
-void ToolTextDecoder::AppendWithLineBreaks(std::string_view bytes, std::string& text) {
+void ToolTextDecoder::AppendWithLineBreaks(std::string_view bytes, bool endsRead,
+                                           std::string& text) {
   if (std::memchr(bytes.data(), '\r', bytes.size()) == nullptr &&
       std::memchr(bytes.data(), '\0', bytes.size()) == nullptr) {
     text += bytes;
@@ -80,7 +81,7 @@ void ToolTextDecoder::AppendWithLineBreaks(std::string_view bytes, std::string& 
     if (byte == '\0') continue;
     if (byte != '\r') {
       text += byte;
-    } else if (at + 1 == bytes.size()) {
+    } else if (at + 1 == bytes.size() && endsRead) {
       heldCarriageReturn_ = true;
     } else {
       text += '\n';

@@ -27,7 +27,9 @@ class ToolTextDecoder {
   // Completes a cut character from the first bytes of `bytes`; false when
   // `bytes` ran out before it was complete (it is then still held).
   bool CompleteHeldCharacter(std::string_view& bytes, std::string& text);
-  void AppendWithLineBreaks(std::string_view bytes, std::string& text);
+  // A CR that ends `bytes` waits for the next read only when `endsRead`: one
+  // followed by the start of a cut character is a lone CR.
+  void AppendWithLineBreaks(std::string_view bytes, bool endsRead, std::string& text);
   void NoteEnding(const std::string& text);
 
   std::string heldCharacter_;

@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadsCase{
             "cut_character_broken_off_is_shown_as_it_came", {"\xe4\xb8", "x\n"}, "|\xe4\xb8x\n|"},
         ReadsCase{"cut_character_at_the_end_is_shown_as_it_came", {"a\xe4"}, "a|\xe4\n"},
+        ReadsCase{
+            "cr_before_a_cut_character_is_no_half_of_a_crlf", {"a\r\xd6", "\nb"}, "a\n|\xd6\nb|\n"},
         ReadsCase{"invalid_bytes_are_not_held", {"\xff", "\x80"}, "\xff|\x80|\n"},
         ReadsCase{"nul_bytes_are_dropped", {"\0a\0"s, "\0"s}, "a||\n"}),
     [](const testing::TestParamInfo<ReadsCase>& info) { return info.param.name; });

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -61,7 +62,10 @@ class StopInWindow : public FormTest, public ::testing::WithParamInterface<StopB
   void Stop(StopBy how) {
     stopped = Clock::now();
     if (how == StopBy::kEscapeKey) {
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      // The path field, a text field, is where Esc is likeliest to be taken.
+      auto& field = Find<QLineEdit>("EditSourceFile");
+      field.setFocus();
+      QTest::keyClick(&field, Qt::Key_Escape);
       return;
     }
     auto& memo = Find<QPlainTextEdit>("MemoResult");
