@@ -69,6 +69,12 @@ EXIT STATUS
         source that does not exist, a refused destination, a failed copy, or a
         template that cannot be run (cut at 2047 bytes, never done expanding,
         or a path it cannot pass); the message is on standard error
+    128+N
+        stopped by signal N: SIGINT (130, Ctrl-C), SIGTERM (143), SIGHUP (129),
+        or a closed output pipe (141, as for SIGPIPE). The running tool and
+        everything it started get SIGTERM, and SIGKILL if they are still there
+        3 seconds later; the output ends with a line saying the run was
+        stopped and the end banner, and the remaining sources are skipped.
 
 FILES
     Velmora.ini beside the executable: the command sections and their templates.

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+
+#include "exec/stop_signals.h"
 
 namespace velmora {
 namespace {
@@ -10,7 +13,6 @@ namespace {
 void WriteLine(std::FILE* stream, std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stream);
   std::fputc('\n', stream);
-  // A pipe or a terminal sees each line as the tool produces it.
   std::fflush(stream);
 }
 
@@ -30,9 +32,34 @@ void TerminalWindow::BeginSource(std::string source) {
   refused_ = false;
 }
 
+void TerminalWindow::SignalEvents::ProcessPendingEvents() {
+  if (CaughtStopSignal() != 0) Tools().StopAll();
+}
+
+// A pipe or a terminal sees the output as the tool produces it. Once the
+// pipe's reader has gone nothing more can be shown, so no tool goes on.
+void TerminalWindow::Write(std::FILE* stream, std::string_view text) {
+  if (stream == stdout && outputClosed_) return;
+  std::fwrite(text.data(), 1, text.size(), stream);
+  if (std::fflush(stream) != 0 && errno == EPIPE && stream == stdout) {
+    outputClosed_ = true;
+    events_.Tools().StopAll();
+  }
+}
+
 void TerminalWindow::AppendLine(std::string_view line) {
   if (line.starts_with("------")) bannerSeen_ = true;
-  WriteLine(bannerSeen_ ? stdout : stderr, line);
+  std::string text = lineOpen_ ? "\n" : "";
+  lineOpen_ = false;
+  text += line;
+  text += '\n';
+  Write(bannerSeen_ ? stdout : stderr, text);
+}
+
+void TerminalWindow::AppendToolText(std::string_view text) {
+  if (text.empty()) return;
+  lineOpen_ = text.back() != '\n';
+  Write(stdout, text);
 }
 
 std::string TerminalWindow::ProposedBesideSource(const std::string& fileName) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -26,12 +27,27 @@ class TerminalWindow : public WindowOperations {
   // Lines before the first banner of a source are the pipeline's own messages
   // (a missing source, a failed copy) and go to standard error.
   void AppendLine(std::string_view line) override;
+  // Written as it comes; a line the tool has not ended yet is ended before
+  // the next line of our own.
+  void AppendToolText(std::string_view text) override;
   std::string SourcePathField() override { return source_; }
   int SignerTypeIndex() override { return signerType_; }
   std::optional<std::string> AskDestination(const SavePrompt& prompt) override;
   RunEvents& Events() override { return events_; }
 
+  // Whether standard output turned out to be a closed pipe (its reader went,
+  // as `| head -1` does). The tool running then was stopped, as is any that
+  // starts later.
+  bool OutputClosed() const { return outputClosed_; }
+
  private:
+  // A terminal's pending events are the stop signals it caught.
+  class SignalEvents : public PollRunEvents {
+   public:
+    void ProcessPendingEvents() override;
+  };
+
+  void Write(std::FILE* stream, std::string_view text);
   std::string ProposedBesideSource(const std::string& fileName) const;
 
   int signerType_;
@@ -40,7 +56,9 @@ class TerminalWindow : public WindowOperations {
   std::string source_;
   bool bannerSeen_ = false;
   bool refused_ = false;
-  PollRunEvents events_;
+  bool lineOpen_ = false;
+  bool outputClosed_ = false;
+  SignalEvents events_;
 };
 
 }  // namespace velmora

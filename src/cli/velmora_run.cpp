@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,7 @@
 #include "config/text.h"
 #include "exec/button_requests.h"
 #include "exec/command_pipeline.h"
+#include "exec/stop_signals.h"
 
 namespace velmora {
 namespace {
@@ -57,12 +59,20 @@ int BuildAndSign(const Settings& settings, TerminalWindow& window) {
   return status;
 }
 
+// The signal velmora-run was stopped by (a closed output pipe counting as
+// SIGPIPE, as it would have been without its handling); 0 when none.
+int StopSignalOf(const TerminalWindow& window) {
+  if (CaughtStopSignal() != 0) return CaughtStopSignal();
+  return window.OutputClosed() ? SIGPIPE : 0;
+}
+
 int RunForEachSource(const CommandLineOptions& options, const Settings& settings,
                      TerminalWindow& window) {
   std::vector<std::string> sources = options.sources;
   if (sources.empty()) sources.emplace_back();
   int status = kAllToolsSucceeded;
   for (const std::string& source : sources) {
+    if (StopSignalOf(window) != 0) break;
     window.BeginSource(source);
     if (options.mode == CommandLineOptions::Mode::kBuildSign) {
       status = std::max(status, BuildAndSign(settings, window));
@@ -141,8 +151,14 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
     std::string section = SectionToRun(options.section, *signerType);
     if (!HasSection(settings, section)) return Refuse("velmora-run: no such section: " + section);
   }
+  // A closed output pipe is then a failed write, which stops the tool, not
+  // the end of velmora-run with the tool left running.
+  std::signal(SIGPIPE, SIG_IGN);
+  CatchStopSignals();
   TerminalWindow window(*signerType, options.output, options.force);
-  return RunForEachSource(options, settings, window);
+  const int status = RunForEachSource(options, settings, window);
+  const int stopSignal = StopSignalOf(window);
+  return stopSignal != 0 ? kStoppedBySignal + stopSignal : status;
 }
 
 // Output that could not be written (a full disk, a closed descriptor) is lost

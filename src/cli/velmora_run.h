@@ -9,6 +9,9 @@ namespace velmora {
 inline constexpr int kAllToolsSucceeded = 0;
 inline constexpr int kToolFailed = 1;  // a tool exited non-zero, died, or could not start
 inline constexpr int kRunRefused = 2;  // usage, settings, source, destination or copy problem
+// Plus the number of the signal (SIGINT, SIGTERM, SIGHUP, or SIGPIPE for a
+// closed output pipe) that stopped the tool and skipped the remaining sources.
+inline constexpr int kStoppedBySignal = 128;
 
 // The whole of velmora-run: `arguments` are those after the program name.
 // Output lines go to standard output, messages to standard error.

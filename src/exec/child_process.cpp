@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "exec/child_environment.h"
 
@@ -161,6 +164,39 @@ bool HasEnded(pid_t pid) {
     return errno == ECHILD;
   }
   return info.si_pid == pid;
+}
+
+bool ProcessGroupAlive(pid_t group) {
+  if (::kill(-group, 0) != 0 && errno != EPERM) {
+    return false;
+  }
+  // The group has members; kill() cannot tell the living from zombies, but
+  // each one's stat line can: "PID (COMMAND) STATE PPID PGRP ...".
+  std::error_code error;
+  std::filesystem::directory_iterator processes("/proc", error);
+  if (error) {
+    return true;
+  }
+  for (const std::filesystem::directory_entry& process : processes) {
+    std::ifstream statFile(process.path() / "stat");
+    std::string stat;
+    if (!std::getline(statFile, stat)) {
+      continue;
+    }
+    const std::size_t commandEnd = stat.rfind(')');
+    if (commandEnd == std::string::npos) {
+      continue;
+    }
+    std::istringstream fields(stat.substr(commandEnd + 1));
+    char state = 0;
+    pid_t parent = 0;
+    pid_t processGroup = 0;
+    if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z' &&
+        state != 'X') {
+      return true;
+    }
+  }
+  return false;
 }
 
 int Reap(pid_t pid) {

@@ -40,6 +40,11 @@ HiddenChild StartHidden(const HiddenChildPlan& plan);
 // no longer ours to wait for (reaped elsewhere) counts as ended.
 bool HasEnded(pid_t pid);
 
+// Whether a process of the process group `group` is still alive. A zombie
+// does not count: it is dead, and only waits for its parent (init, for a
+// tool's orphans, which may take its time) to reap it.
+bool ProcessGroupAlive(pid_t group);
+
 // Reaps the child, waiting for it to end; returns its wait status (0 when it
 // was reaped elsewhere).
 int Reap(pid_t pid);

@@ -1,16 +1,19 @@
 #include "ui/form_main.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QPalette>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <filesystem>
+#include <utility>
 
 #include "config/text.h"
 #include "config/tool_locations.h"
@@ -27,6 +30,10 @@ namespace velmora {
 namespace {
 
 constexpr int kUserDefinedButtons = 13;
+
+constexpr std::string_view kClosesAfterRunLine =
+    "程序正在运行，窗口将在程序结束后关闭；按Esc键可立即停止运行";
+constexpr std::string_view kStillRunningLine = "该命令正在运行，请等待其结束";
 
 std::unique_ptr<Ui::TFormMain> SetUpLayout(QWidget& form) {
   auto layout = std::make_unique<Ui::TFormMain>();
@@ -64,6 +71,7 @@ TFormMain::TFormMain(const Settings& settings, QWidget* parent)
   signerTypes_->addButton(ui_->rgSignerTypeSetupItem1, 1);
   signerTypes_->addButton(ui_->rgSignerTypeSetupItem2, 2);
   ConnectHandlers();
+  AddStopAction();
   move(QGuiApplication::primaryScreen()->availableGeometry().center() - rect().center());
 }
 
@@ -87,23 +95,27 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::ConnectCommandButtons() {
-  RunCommandOnClick(ui_->BtnDecompile, &TFormMain::BtnDecompileClick);
-  RunCommandOnClick(ui_->BtnCompile, &TFormMain::BtnCompileClick);
-  RunCommandOnClick(ui_->BtnSigner, &TFormMain::BtnSignerClick);
-  RunCommandOnClick(ui_->BtnZipAlign, &TFormMain::BtnZipAlignClick);
-  RunCommandOnClick(ui_->BtnCompileSigner, &TFormMain::BtnCompileSignerClick);
-  RunCommandOnClick(ui_->BtnInstallFramework, &TFormMain::BtnInstallFrameworkClick);
-  RunCommandOnClick(ui_->BtnEmptyFramework, &TFormMain::BtnEmptyFrameworkClick);
-  RunCommandOnClick(ui_->Btndex2jar, &TFormMain::Btndex2jarClick);
-  RunCommandOnClick(ui_->BtnOpenJar, &TFormMain::BtnOpenJarClick);
-  RunCommandOnClick(ui_->Btnjar2dex, &TFormMain::Btnjar2dexClick);
-  RunCommandOnClick(ui_->Btndex2smali, &TFormMain::Btndex2smaliClick);
-  RunCommandOnClick(ui_->Btnsmali2dex, &TFormMain::Btnsmali2dexClick);
-  RunCommandOnClick(ui_->Btnodex2smali, &TFormMain::Btnodex2smaliClick);
+  const std::pair<QAbstractButton*, void (TFormMain::*)()> builtIn[] = {
+      {ui_->BtnDecompile, &TFormMain::BtnDecompileClick},
+      {ui_->BtnCompile, &TFormMain::BtnCompileClick},
+      {ui_->BtnSigner, &TFormMain::BtnSignerClick},
+      {ui_->BtnZipAlign, &TFormMain::BtnZipAlignClick},
+      {ui_->BtnCompileSigner, &TFormMain::BtnCompileSignerClick},
+      {ui_->BtnInstallFramework, &TFormMain::BtnInstallFrameworkClick},
+      {ui_->BtnEmptyFramework, &TFormMain::BtnEmptyFrameworkClick},
+      {ui_->Btndex2jar, &TFormMain::Btndex2jarClick},
+      {ui_->BtnOpenJar, &TFormMain::BtnOpenJarClick},
+      {ui_->Btnjar2dex, &TFormMain::Btnjar2dexClick},
+      {ui_->Btndex2smali, &TFormMain::Btndex2smaliClick},
+      {ui_->Btnsmali2dex, &TFormMain::Btnsmali2dexClick},
+      {ui_->Btnodex2smali, &TFormMain::Btnodex2smaliClick},
+  };
+  for (const auto& [button, handler] : builtIn) {
+    RunCommandOnClick(button, [this, handler] { (this->*handler)(); });
+  }
   for (int number = 1; number <= kUserDefinedButtons; ++number) {
     QAbstractButton* button = UserDefinedButton(number);
-    connect(button, &QAbstractButton::clicked, this,
-            [this, button] { RunCommand([this, button] { BtnUserDefine1Click(*button); }); });
+    RunCommandOnClick(button, [this, button] { BtnUserDefine1Click(*button); });
   }
 }
 
@@ -113,13 +125,64 @@ void TFormMain::DispatchOnClick(QAbstractButton* button, void (TFormMain::*handl
 }
 
 // A command button's handler may wait for its tool in a nested event loop.
-void TFormMain::RunCommandOnClick(QAbstractButton* button, void (TFormMain::*handler)()) {
+void TFormMain::RunCommandOnClick(QAbstractButton* button, const std::function<void()>& handler) {
   connect(button, &QAbstractButton::clicked, this,
-          [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+          [this, button, handler] { RunButtonCommand(button, handler); });
+}
+
+// Pressed again while its command runs (a double-click does that), a button
+// would start the same tool a second time on the same files.
+void TFormMain::RunButtonCommand(QAbstractButton* button, const std::function<void()>& handler) {
+  if (buttonsRunning_.contains(button)) {
+    AppendLine(kStillRunningLine);
+    return;
+  }
+  buttonsRunning_.insert(button);
+  RunCommand(handler);
+  buttonsRunning_.remove(button);
+}
+
+// Esc stops a run with the focus anywhere in the window, and never closes it.
+void TFormMain::AddStopAction() {
+  auto* stop = new QAction(QStringLiteral("停止运行"), this);
+  stop->setObjectName(QStringLiteral("ActionStopRun"));
+  stop->setShortcut(QKeySequence(Qt::Key_Escape));
+  stop->setShortcutContext(Qt::WindowShortcut);
+  connect(stop, &QAction::triggered, this, &TFormMain::StopInnermostRun);
+  addAction(stop);
+  ui_->MemoResult->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ui_->MemoResult, &QWidget::customContextMenuRequested, this,
+          &TFormMain::ShowOutputContextMenu);
+}
+
+void TFormMain::ShowOutputContextMenu(const QPoint& position) {
+  QMenu* menu = ui_->MemoResult->createStandardContextMenu(position);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  // The Esc after a tab is shown as the item's shortcut; the window's own
+  // action already takes the key.
+  QAction* stop = menu->addAction(QStringLiteral("停止运行\tEsc"));
+  stop->setObjectName(QStringLiteral("MenuStopRun"));
+  stop->setEnabled(!events_.Tools().Empty());
+  connect(stop, &QAction::triggered, this, &TFormMain::StopInnermostRun);
+  menu->popup(ui_->MemoResult->mapToGlobal(position));
+}
+
+void TFormMain::StopInnermostRun() {
+  events_.Tools().StopInnermost();
+}
+
+void TFormMain::StopRunsAndClose() {
+  events_.Tools().StopAll();
+  close();
 }
 
 void TFormMain::AppendLine(std::string_view line) {
   output_.AppendLine(line);
+}
+
+void TFormMain::AppendToolText(std::string_view text) {
+  output_.AppendToolText(text);
 }
 
 void TFormMain::ShowResultsPage() {
@@ -179,6 +242,9 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   // to go now, the run would go on unseen and the program could not end. It
   // stays until the run has shown its end banner.
   if (runDepth_ > 0) {
+    if (!closeRequested_) {
+      AppendLine(kClosesAfterRunLine);
+    }
     closeRequested_ = true;
     event->ignore();
     return;

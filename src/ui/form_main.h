@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -37,6 +38,7 @@ class TFormMain : public QWidget, public WindowOperations {
 
   // WindowOperations
   void AppendLine(std::string_view line) override;
+  void AppendToolText(std::string_view text) override;
   void ShowResultsPage() override;
   void ClearOutput() override;
   std::string SourcePathField() override;
@@ -52,6 +54,12 @@ class TFormMain : public QWidget, public WindowOperations {
   // Puts `path` into the path field as a drop of that file or folder on the
   // window would: how the program opens what it was started with.
   void OpenPath(const QString& path);
+  // Stops the innermost run going on (Esc, or "停止运行" in the output
+  // area's context menu); nothing happens when there is none.
+  void StopInnermostRun();
+  // Stops every run and closes the window once they have ended: the program
+  // is being ended.
+  void StopRunsAndClose();
 
   // The output area, for whoever must see appended lines at once.
   OutputArea& Output() { return output_; }
@@ -88,7 +96,10 @@ class TFormMain : public QWidget, public WindowOperations {
   void ConnectHandlers();
   void ConnectCommandButtons();
   void DispatchOnClick(QAbstractButton* button, void (TFormMain::*handler)());
-  void RunCommandOnClick(QAbstractButton* button, void (TFormMain::*handler)());
+  void RunCommandOnClick(QAbstractButton* button, const std::function<void()>& handler);
+  void RunButtonCommand(QAbstractButton* button, const std::function<void()>& handler);
+  void AddStopAction();
+  void ShowOutputContextMenu(const QPoint& position);
   void RunButtonSection(std::string_view section);
   void LoadUserDefinedButtons();
   void SelectSignerType(int index);
@@ -106,6 +117,8 @@ class TFormMain : public QWidget, public WindowOperations {
   bool shown_ = false;
   int runDepth_ = 0;
   bool closeRequested_ = false;
+  // The buttons whose command is going on now.
+  QSet<const QAbstractButton*> buttonsRunning_;
 };
 
 }  // namespace velmora

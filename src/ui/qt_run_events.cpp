@@ -15,20 +15,21 @@ namespace {
 // QEventLoop::exec gives -1 without running when the application is quitting.
 constexpr int kLoopDidNotRun = -1;
 
-// A notifier stays active while its descriptor is readable, and the run reads
-// only after this wait has returned; an outer wait whose loop cannot return
+}  // namespace
+
+// A notifier stays active while its descriptor is readable, and a run reads
+// only after its wait has returned; an outer wait whose loop cannot return
 // while a nested run goes on would otherwise be woken over and over.
-std::unique_ptr<QSocketNotifier> WakeOnReadable(int fd, QEventLoop& loop) {
+std::unique_ptr<QSocketNotifier> CallOnceReadable(int fd, QObject& context,
+                                                  const std::function<void()>& action) {
   auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   QSocketNotifier* raw = notifier.get();
-  QObject::connect(raw, &QSocketNotifier::activated, &loop, [raw, &loop] {
+  QObject::connect(raw, &QSocketNotifier::activated, &context, [raw, action] {
     raw->setEnabled(false);
-    loop.quit();
+    action();
   });
   return notifier;
 }
-
-}  // namespace
 
 void QtRunEvents::ProcessPendingEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -39,7 +40,7 @@ void QtRunEvents::WaitForActivity(int outputFd, int childFd, std::chrono::millis
   std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
   for (const int fd : {outputFd, childFd}) {
     if (fd >= 0) {
-      notifiers.push_back(WakeOnReadable(fd, loop));
+      notifiers.push_back(CallOnceReadable(fd, loop, [&loop] { loop.quit(); }));
     }
   }
   QTimer::singleShot(timeout, &loop, &QEventLoop::quit);

@@ -1,10 +1,19 @@
 #pragma once
 
+#include <QSocketNotifier>
 #include <chrono>
+#include <functional>
+#include <memory>
 
 #include "exec/run_events.h"
 
 namespace velmora {
+
+// Calls `action` (in the thread and lifetime of `context`) once `fd` has
+// turned readable, and then no more: the descriptor is left for the caller
+// to read or watch again.
+std::unique_ptr<QSocketNotifier> CallOnceReadable(int fd, QObject& context,
+                                                  const std::function<void()>& action);
 
 // How a captured run lives inside the window's event loop: pending events are
 // handled between reads, and the wait sleeps in a nested event loop, so the

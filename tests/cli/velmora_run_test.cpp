@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "exec/running_tools.h"
 #include "support/child_program.h"
 #include "support/recording_tool.h"
+#include "support/stubborn_tool.h"
 #include "support/temp_dir.h"
 
 namespace velmora {
@@ -264,6 +269,52 @@ TEST_F(VelmoraRun, SkipsSigningAfterAFailedRebuild) {
   EXPECT_EQ(TempDir::ReadFile(older), "older package");
   EXPECT_FALSE(std::filesystem::exists(signer + ".args"));
 }
+
+// How velmora-run is stopped in the middle of a batch: by a signal, or by
+// the reader of its output going away (0).
+struct StopCase {
+  const char* name;
+  int signal;
+};
+
+class VelmoraRunStopped : public VelmoraRun, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(VelmoraRunStopped, ends_the_whole_tool_and_skips_the_rest_of_the_batch) {
+  const std::string pids = dir / "pids";
+  dir.Write("settings.ini",
+            "[Stubborn]\nComments=stubborn\nSourceFileType=none\nDestFileType=none\nCommand=" +
+                std::string(VELMORA_STUBBORN_TOOL) + "\nCommandLine=\"" + pids + "\"\n");
+  ChildProgram run({VELMORA_RUN_PATH, "--ini", ini, "Stubborn", "first", "second"});
+  ASSERT_EQ(run.ReadOutputLine(), "------stubborn 开始------");
+  ASSERT_EQ(run.ReadOutputLine(), "started");
+
+  const int signal = GetParam().signal;
+  const auto stopped = std::chrono::steady_clock::now();
+  if (signal != 0) {
+    ::kill(run.Pid(), signal);
+  } else {
+    run.CloseOutput();
+  }
+  run.Wait();
+
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, kStopGracePeriod + std::chrono::seconds(1));
+  ASSERT_TRUE(WIFEXITED(run.waitStatus)) << "velmora-run died of its signal";
+  EXPECT_EQ(run.exitStatus, 128 + (signal != 0 ? signal : SIGPIPE));
+  for (const pid_t pid : test::StubbornPids(pids)) EXPECT_TRUE(test::HasEnded(pid)) << pid;
+  if (signal != 0) {
+    EXPECT_NE(run.out.find("tick\n程序已被用户停止运行\n------stubborn 结束------用时："),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("开始"), std::string::npos) << "the second source ran";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, VelmoraRunStopped,
+                         ::testing::Values(StopCase{"interrupt", SIGINT},
+                                           StopCase{"terminate", SIGTERM},
+                                           StopCase{"hang_up", SIGHUP},
+                                           StopCase{"closed_output_pipe", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velmora

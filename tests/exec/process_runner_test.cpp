@@ -16,6 +16,7 @@
 
 #include "exec/poll_run_events.h"
 #include "helpers/flood_pattern.h"
+#include "helpers/tool_stream.h"
 #include "run_test_support.h"
 
 namespace velmora {
@@ -30,20 +31,20 @@ constexpr auto kExecutable = std::filesystem::perms::owner_all;
 constexpr auto kNotExecutable =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
-struct ChunkCase {
+struct WriteCase {
   std::string name;
-  std::string written;  // write_bytes' argument: one write, \r \n \0 escaped
+  std::string written;  // write_bytes' arguments, one write each: \r \n \0 escaped
   Lines expected;
 };
 
 // Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const ChunkCase& c, std::ostream* out) {
+void PrintTo(const WriteCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class ChunkShapeTest : public testing::TestWithParam<ChunkCase> {};
+class LineBreakTest : public testing::TestWithParam<WriteCase> {};
 
-TEST_P(ChunkShapeTest, one_write_shows_as_one_line_cut_at_nul_less_its_last_break) {
+TEST_P(LineBreakTest, shows_the_lines_as_the_tool_broke_them) {
   RecordingSink output;
   WatchfulEvents events;
   RunCaptured(Helper("write_bytes"), GetParam().written, output, events);
@@ -52,27 +53,32 @@ TEST_P(ChunkShapeTest, one_write_shows_as_one_line_cut_at_nul_less_its_last_brea
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Writes, ChunkShapeTest,
-    testing::Values(ChunkCase{"no_output_shows_nothing", "", {}},
-                    ChunkCase{"text_without_break_shows_whole", "abc", {"abc"}},
-                    ChunkCase{
-                        "two_crlf_lines_show_as_one_entry", R"(one\r\ntwo\r\n)", {"one\r\ntwo"}},
-                    ChunkCase{"only_crlf_shows_an_empty_line", R"(\r\n)", {""}},
-                    ChunkCase{"nul_byte_ends_the_text", R"(ab\0cd\n)", {"ab"}},
-                    ChunkCase{"leading_nul_shows_an_empty_line", R"(\0abc)", {""}},
-                    ChunkCase{"only_one_line_feed_is_removed", R"(a\n\n)", {"a\n"}},
-                    ChunkCase{"lone_carriage_return_is_removed", R"(a\r)", {"a"}},
-                    ChunkCase{"line_feed_before_carriage_return_stays", R"(a\n\r)", {"a\n"}}),
-    [](const testing::TestParamInfo<ChunkCase>& info) { return info.param.name; });
+    Writes, LineBreakTest,
+    testing::Values(
+        WriteCase{"no_output_shows_nothing", "", {}},
+        WriteCase{"an_unended_last_line_is_ended_with_the_run", "abc", {"abc"}},
+        WriteCase{"crlf_ends_a_line", R"(one\r\ntwo\r\n)", {"one", "two"}},
+        WriteCase{"lone_carriage_return_breaks_the_line", R"(a\rb\r)", {"a", "b"}},
+        WriteCase{"empty_lines_stay", R"(\na\n\n\r\n)", {"", "a", "", ""}},
+        WriteCase{"nul_is_dropped_and_what_follows_stays", R"(\0ab\0cd\nef)", {"abcd", "ef"}},
+        WriteCase{
+            "writes_without_a_break_make_one_line", "pro gress ... done", {"progress...done"}}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
-void ExpectWholeFlood(const RecordingSink& output, std::size_t size) {
-  for (const std::string& line : output.lines) {
-    ASSERT_LE(line.size(), 4096u);
+TEST(RunCaptured, shows_a_stream_written_in_random_pieces_with_pauses_line_for_line) {
+  for (const unsigned seed : {1U, 2U, 3U}) {
+    RecordingSink output;
+    WatchfulEvents events;
+    RunCaptured(Helper("write_stream"), std::to_string(seed), output, events);
+    EXPECT_EQ(output.lines, test::MakeToolStream(seed).lines) << "seed " << seed;
   }
-  EXPECT_EQ(output.Joined(), test::FloodBytes(size));
 }
 
-TEST(RunCaptured, shows_every_byte_of_a_megabyte_in_order_in_chunks_of_at_most_4096) {
+void ExpectWholeFlood(const RecordingSink& output, std::size_t size) {
+  EXPECT_EQ(output.text, test::FloodBytes(size) + "\n");
+}
+
+TEST(RunCaptured, shows_every_byte_of_a_megabyte_in_order) {
   constexpr std::size_t kMegabyte = 1 << 20;
   for (const char* writeSize : {"1008", "65536"}) {
     SCOPED_TRACE(writeSize);
@@ -97,7 +103,7 @@ TEST(RunCaptured, shows_output_written_just_before_the_child_exits) {
   RecordingSink output;
   WatchfulEvents events;
   RunCaptured(Helper("write_bytes"), "first last-words", output, events);
-  EXPECT_EQ(output.Joined(), "firstlast-words");
+  EXPECT_EQ(output.lines, Lines{"firstlast-words"});
   EXPECT_EQ(events.waitsThatRanOut, 0);
 }
 
@@ -278,10 +284,34 @@ TEST(RunCaptured, runs_a_nested_run_to_its_end_inside_the_outer_one) {
   const RunOutcome outcome =
       RunCaptured(Helper("flood"), std::to_string(kMoreThanAPipe) + " 4096", output, events);
   EXPECT_TRUE(outcome.started);
-  ASSERT_FALSE(output.lines.empty());
-  EXPECT_EQ(output.lines.front(), "[" + Helper("print_args") + "][nested]");
-  output.lines.erase(output.lines.begin());
-  ExpectWholeFlood(output, kMoreThanAPipe);
+  EXPECT_EQ(output.text,
+            "[" + Helper("print_args") + "][nested]\n" + test::FloodBytes(kMoreThanAPipe) + "\n");
+}
+
+// Stops the run once its tool has written something, as a user would.
+class StoppingEvents : public WatchfulEvents {
+ public:
+  explicit StoppingEvents(const RecordingSink& output) : output_(output) {}
+  void ProcessPendingEvents() override {
+    if (!output_.text.empty() && !asked_) asked_ = Tools().StopInnermost();
+  }
+
+ private:
+  const RecordingSink& output_;
+  bool asked_ = false;
+};
+
+TEST(RunCaptured, a_tool_that_ends_cleanly_when_stopped_is_reported_as_ended_by_the_stop) {
+  RecordingSink output;
+  StoppingEvents events(output);
+  const RunOutcome outcome = RunCaptured(
+      "/bin/sh", R"(-c "trap 'exit 0' TERM; echo started; while :; do sleep 0.05; done")", output,
+      events);
+  EXPECT_TRUE(outcome.stopped);
+  ASSERT_TRUE(WIFSIGNALED(outcome.waitStatus));
+  EXPECT_EQ(WTERMSIG(outcome.waitStatus), SIGTERM);
+  EXPECT_EQ(output.lines, (Lines{"started", std::string(kStoppedByUserLine)}));
+  EXPECT_TRUE(events.Tools().Empty());
 }
 
 std::size_t CountOpenDescriptors() {

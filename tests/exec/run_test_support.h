@@ -26,9 +26,15 @@ inline std::string Helper(std::string_view name) {
   return std::string(VELMORA_TEST_HELPERS) + "/" + std::string(name);
 }
 
+// Records the lines, the tool's among them once each is complete, and the
+// tool's text as it came.
 class RecordingSink : public OutputSink {
  public:
   void AppendLine(std::string_view line) override { lines.emplace_back(line); }
+  void AppendToolText(std::string_view piece) override {
+    text += piece;
+    OutputSink::AppendToolText(piece);
+  }
 
   std::string Joined() const {
     std::string all;
@@ -39,6 +45,7 @@ class RecordingSink : public OutputSink {
   }
 
   std::vector<std::string> lines;
+  std::string text;
 };
 
 // Waits as long as it takes for output or the child's end and counts the waits

@@ -83,11 +83,19 @@ class ChildProgram {
     return line;
   }
 
+  pid_t Pid() const { return pid_; }
+
+  // Closes the reading end of standard output, as a reader that goes away does.
+  void CloseOutput() {
+    ::close(out_);
+    out_ = -1;
+  }
+
   // Reads both pipes to their end and reaps the program.
   void Wait() {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     std::string* sinks[2] = {&out, &err};
-    int open = 2;
+    int open = (out_ >= 0 ? 1 : 0) + 1;
     while (open > 0) {
       if (::poll(fds, 2, -1) < 0) continue;
       for (int i = 0; i < 2; ++i) {
@@ -105,6 +113,7 @@ class ChildProgram {
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
+    waitStatus = status;
     exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     pid_ = -1;
   }
@@ -112,6 +121,7 @@ class ChildProgram {
   std::string out;  // what was read by Wait (after any ReadOutputLine)
   std::string err;
   int exitStatus = -1;
+  int waitStatus = 0;  // as waitpid gave it
 
  private:
   pid_t pid_ = -1;

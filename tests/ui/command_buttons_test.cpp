@@ -355,6 +355,17 @@ TEST_F(ButtonDuringRun, runs_inside_the_first_run_which_then_ends) {
                             QStringLiteral("------Decompile 结束------用时：0秒------"));
 }
 
+TEST_F(ButtonDuringRun, pressed_again_while_its_tool_runs_starts_no_second_tool) {
+  QTimer::singleShot(50, form.get(), [this] {
+    Click("BtnDecompile");
+    std::ofstream(flag).put('x');
+  });
+  Click("BtnDecompile");
+  EXPECT_EQ(MemoText(),
+            QStringLiteral("------Decompile 开始------\nwaiting\n该命令正在运行，请等待其结束\n"
+                           "done\n------Decompile 结束------用时：0秒------"));
+}
+
 TEST_F(ButtonDuringRun, a_close_meanwhile_waits_for_the_run_to_end) {
   bool shownAfterClose = false;
   QTimer::singleShot(50, form.get(), [&] {
@@ -365,8 +376,9 @@ TEST_F(ButtonDuringRun, a_close_meanwhile_waits_for_the_run_to_end) {
   Click("BtnDecompile");
   EXPECT_TRUE(shownAfterClose);
   EXPECT_FALSE(form->isVisible());
-  EXPECT_TRUE(
-      MemoText().endsWith(QStringLiteral("done\n------Decompile 结束------用时：0秒------")));
+  EXPECT_TRUE(MemoText().endsWith(
+      QStringLiteral("waiting\n程序正在运行，窗口将在程序结束后关闭；按Esc键可立即停止运行\n"
+                     "done\n------Decompile 结束------用时：0秒------")));
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 #include "form_fixture.h"
 #include "shown_filters.h"
+#include "ui/dialogs.h"
 
 namespace velmora::test {
 namespace {
@@ -50,6 +52,38 @@ const SavePrompt kFilePrompt{"demo_signed.apk", "apk 文件 (*.apk)|*.apk|所有
                              "另存为", false};
 const SavePrompt kFolderPrompt{
     "demo", "选择目录|*.$$$DefaultDirectoryExtName$$$|所有文件 (*.*)|*.*", "", "选择目录", true};
+
+// The texts of every button `dialog` shows, shortcut marks removed.
+QStringList ButtonTexts(const QWidget& dialog) {
+  QStringList texts;
+  for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+    if (button->isVisible() && !button->text().isEmpty()) {
+      texts << button->text().remove(QLatin1Char('&'));
+    }
+  }
+  texts.sort();
+  return texts;
+}
+
+// As the overwrite question and the error boxes do, being Qt's own.
+TEST_F(Dialogs, label_their_buttons_in_chinese) {
+  WriteSettings("");
+  ShowForm();
+  auto& save = Find<QFileDialog>("SaveDialog");
+  ApplySavePrompt(save, kFilePrompt);
+  save.show();
+  auto& open = Find<QFileDialog>("OpenDialog");
+  open.show();
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Velmora"), QStringLiteral("?"),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+  box.show();
+  EXPECT_EQ(ButtonTexts(save), (QStringList{QStringLiteral("保存(S)"), QStringLiteral("取消")}));
+  EXPECT_EQ(ButtonTexts(open), (QStringList{QStringLiteral("取消"), QStringLiteral("打开(O)")}));
+  EXPECT_EQ(ButtonTexts(box), (QStringList{QStringLiteral("取消"), QStringLiteral("否(N)"),
+                                           QStringLiteral("是(Y)"), QStringLiteral("确定")}));
+  save.hide();
+  open.hide();
+}
 
 TEST_F(Dialogs, open_file_puts_the_chosen_file_into_the_path_field) {
   WriteSettings("");

@@ -275,7 +275,8 @@ TEST_F(MainWindowLayout, save_dialog_starts_without_filter_and_confirms_overwrit
   const auto& dialog = Find<QFileDialog>("SaveDialog");
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("选择目录"));
   EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
-  EXPECT_EQ(dialog.nameFilters(), QStringList{QStringLiteral("All Files (*)")});
+  // Qt's own "All Files", in Chinese like every label.
+  EXPECT_EQ(dialog.nameFilters(), QStringList{QStringLiteral("所有文件 (*)")});
   EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_TRUE(dialog.isSizeGripEnabled());
 }

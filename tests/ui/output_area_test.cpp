@@ -9,8 +9,11 @@
 #include <QDeadlineTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -110,6 +113,59 @@ TEST_F(OutputAreaTest, keeps_the_view_at_the_end) {
   output.AppendLine("one more");
   output.Flush();
   EXPECT_EQ(bar.value(), bar.maximum());
+}
+
+// What a tool wrote ("tool:" text) and the program's own lines ("line:"),
+// appended in turn, and the text the area then shows.
+struct AppendCase {
+  const char* name;
+  std::vector<std::string> appends;
+  QString shown;
+};
+
+class ToolTextInArea : public OutputAreaTest, public ::testing::WithParamInterface<AppendCase> {};
+
+TEST_P(ToolTextInArea, continues_the_tools_line_and_starts_own_lines_on_their_own) {
+  for (const std::string& append : GetParam().appends) {
+    if (append.starts_with("tool:")) {
+      output.AppendToolText(std::string_view(append).substr(5));
+    } else {
+      output.AppendLine(std::string_view(append).substr(5));
+    }
+  }
+  EXPECT_EQ(Shown(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Appends, ToolTextInArea,
+    ::testing::Values(AppendCase{"text_continues_an_unended_line",
+                                 {"tool:step 1", "tool:...", "tool: done\n", "line:end"},
+                                 QStringLiteral("step 1... done\nend")},
+                      AppendCase{"own_line_ends_an_unended_tool_line",
+                                 {"line:start", "tool:50%", "line:stopped"},
+                                 QStringLiteral("start\n50%\nstopped")},
+                      AppendCase{"empty_tool_lines_stay",
+                                 {"line:start", "tool:a\n\n", "tool:\n", "line:end"},
+                                 QStringLiteral("start\na\n\n\nend")},
+                      AppendCase{
+                          "lines_longer_than_a_block_stay_whole",
+                          {"tool:" + std::string(5000, 'x') + "\ny\n" + std::string(5000, 'z')},
+                          QString(5000, QLatin1Char('x')) + QStringLiteral("\ny\n") +
+                              QString(5000, QLatin1Char('z'))}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OutputAreaTest, keeps_the_tab_key) {
+  QWidget window;
+  QPlainTextEdit area(&window);
+  area.setReadOnly(true);
+  const OutputArea kept(area);
+  QPlainTextEdit next(&window);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  area.setFocus();
+  QTest::keyClick(&area, Qt::Key_Tab);
+  EXPECT_TRUE(area.hasFocus());
 }
 
 TEST_F(OutputAreaTest, shows_invalid_utf8_as_replacement_characters) {

@@ -8,8 +8,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 
+#include "exec/helpers/tool_stream.h"
 #include "exec/process_runner.h"
 #include "form_fixture.h"
 
@@ -17,6 +19,8 @@ namespace velmora::test {
 namespace {
 
 const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
+const QString kClosesAfterRun =
+    QStringLiteral("程序正在运行，窗口将在程序结束后关闭；按Esc键可立即停止运行");
 
 class RunInWindow : public FormTest {
  protected:
@@ -26,10 +30,11 @@ class RunInWindow : public FormTest {
   }
 
   // A run as a command button makes it, framed like the pipeline frames it.
-  void Run(const std::string& label, const std::string& arguments) {
-    form->RunCommand([this, label, arguments] {
+  void Run(const std::string& label, const std::string& arguments,
+           const std::string& tool = kSignalFile) {
+    form->RunCommand([this, label, arguments, tool] {
       form->AppendLine(label + " start");
-      RunCaptured(kSignalFile, arguments, *form, form->Events());
+      RunCaptured(tool, arguments, *form, form->Events());
       form->AppendLine(label + " end");
     });
   }
@@ -44,6 +49,34 @@ TEST_F(RunInWindow, shows_the_tools_output_between_the_frame_lines) {
   Raise("go");
   Run("run", "wait " + Flag("go"));
   EXPECT_EQ(MemoText(), QStringLiteral("run start\nwaiting\ndone\nrun end"));
+}
+
+TEST_F(RunInWindow, shows_a_line_the_tool_has_not_ended_at_once_and_continues_it) {
+  QString shownMeanwhile;
+  QTimer::singleShot(300, form.get(), [&] {
+    shownMeanwhile = MemoText();
+    Raise("go");
+  });
+  Run("run",
+      "-c \"printf 'step 1...'; while [ ! -e '" + Flag("go") +
+          "' ]; do sleep 0.01; done; printf ' done'\"",
+      "/bin/sh");
+  EXPECT_EQ(shownMeanwhile, QStringLiteral("run start\nstep 1..."));
+  EXPECT_EQ(MemoText(), QStringLiteral("run start\nstep 1... done\nrun end"));
+}
+
+TEST_F(RunInWindow, shows_a_stream_written_in_random_pieces_with_pauses_line_for_line) {
+  Run("run", "7", VELMORA_WRITE_STREAM_TOOL);
+  QString expected = QStringLiteral("run start");
+  for (const std::string& line : MakeToolStream(7).lines) {
+    expected += QLatin1Char('\n') + QString::fromStdString(line);
+  }
+  expected += QStringLiteral("\nrun end");
+  const QString shown = MemoText();
+  EXPECT_EQ(shown.size(), expected.size());
+  const auto difference =
+      std::mismatch(shown.begin(), shown.end(), expected.begin(), expected.end()).first;
+  EXPECT_TRUE(shown == expected) << "first difference at " << difference - shown.begin();
 }
 
 TEST_F(RunInWindow, answers_a_click_while_the_tool_runs) {
@@ -108,7 +141,8 @@ TEST_F(CloseDuringRun, keeps_the_window_until_the_run_has_ended_then_exits) {
   EXPECT_TRUE(ProgramEnds());
   EXPECT_TRUE(shownAfterClose);
   EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(MemoText(), QStringLiteral("run start\nwaiting\ndone\nrun end"));
+  EXPECT_EQ(MemoText(), QStringLiteral("run start\nwaiting\n") + kClosesAfterRun +
+                            QStringLiteral("\ndone\nrun end"));
 }
 
 TEST_F(CloseDuringRun, waits_for_the_outermost_of_nested_runs) {
