@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,14 @@ QString Banners(std::string_view comment, std::string_view between) {
 class CommandButtons : public FormTest {
  protected:
   CommandButtons() { std::filesystem::create_directory(work / "out"); }
+
+  // The output area's text with every end banner's seconds as 0: these runs
+  // take well under a second, except on a machine loaded by other work, and
+  // the seconds are the pipeline's tests' business.
+  QString ShownWithElapsedZero() const {
+    static const QRegularExpression kSeconds(QStringLiteral("用时：\\d+秒"));
+    return MemoText().replace(kSeconds, QStringLiteral("用时：0秒"));
+  }
 
   // Answers every save prompt with the proposed name in work/out (nothing:
   // cancel), recording the prompts.
@@ -166,7 +175,7 @@ TEST_P(BuiltInButton, runs_its_section_on_the_source_into_the_confirmed_destinat
 
   const std::string destination = button.proposed ? work / "out/" + button.proposed : "";
   EXPECT_EQ(RecordedArguments(tool), (Arguments{button.section, source, destination}));
-  EXPECT_EQ(MemoText(), Banners(button.section, "ran " + std::string(button.section)));
+  EXPECT_EQ(ShownWithElapsedZero(), Banners(button.section, "ran " + std::string(button.section)));
   if (button.proposed == nullptr) {
     EXPECT_TRUE(prompts.empty());
     return;
@@ -188,7 +197,7 @@ TEST_F(CommandButtons, a_cancelled_prompt_runs_nothing_and_leaves_the_output_cle
   Click("BtnSigner");
   EXPECT_EQ(prompts.size(), 1U);
   EXPECT_TRUE(RecordedArguments(tool).empty());
-  EXPECT_EQ(MemoText(), QString());
+  EXPECT_EQ(ShownWithElapsedZero(), QString());
 }
 
 TEST_F(CommandButtons, a_user_defined_button_proposes_its_sections_name_and_extension) {
@@ -207,7 +216,7 @@ TEST_F(CommandButtons, a_user_defined_button_proposes_its_sections_name_and_exte
   EXPECT_EQ(prompts[0].filters, FileFilters("apk"));
   EXPECT_EQ(RecordedArguments(tool),
             (Arguments{"UserDefine7", source, work / "out/demo_aligned.apk"}));
-  EXPECT_EQ(MemoText(), Banners("UserDefine7", "ran UserDefine7"));
+  EXPECT_EQ(ShownWithElapsedZero(), Banners("UserDefine7", "ran UserDefine7"));
 }
 
 TEST_F(CommandButtons, each_user_defined_button_runs_the_section_of_its_tag) {
@@ -221,7 +230,7 @@ TEST_F(CommandButtons, each_user_defined_button_runs_the_section_of_its_tag) {
     const std::string section = "UserDefine" + std::to_string(number);
     Click(("BtnUserDefine" + std::to_string(number)).c_str());
     EXPECT_EQ(RecordedArguments(tool), (Arguments{section, "", ""}));
-    EXPECT_EQ(MemoText(), Banners(section, "ran " + section));
+    EXPECT_EQ(ShownWithElapsedZero(), Banners(section, "ran " + section));
   }
 }
 
@@ -243,7 +252,7 @@ TEST_F(CommandButtons, an_edited_section_takes_effect_at_the_next_click) {
   EXPECT_EQ(prompts[0].proposed, QStringLiteral("demo_first"));
   EXPECT_EQ(prompts[1].proposed, QStringLiteral("demo_second.zip"));
   EXPECT_EQ(RecordedArguments(tool), (Arguments{"edited", work / "out/demo_second.zip"}));
-  EXPECT_EQ(MemoText(), Banners("UserDefine2", "ran edited"));
+  EXPECT_EQ(ShownWithElapsedZero(), Banners("UserDefine2", "ran edited"));
 }
 
 // The three signer types, chosen in the radio group, and the section and
@@ -281,7 +290,7 @@ TEST_P(SignerType, chooses_the_section_of_the_signing_run) {
   EXPECT_EQ(RecordedArguments(tool), expected);
   ASSERT_EQ(prompts.size(), 1U);
   EXPECT_EQ(prompts[0].proposed, QStringLiteral("demo_signed.apk"));
-  EXPECT_TRUE(MemoText().startsWith(
+  EXPECT_TRUE(ShownWithElapsedZero().startsWith(
       QString::fromStdString("------" + std::string(GetParam().comment) + " 开始------\n")));
 }
 
@@ -317,7 +326,7 @@ TEST_F(RebuildThenSign, with_the_prompt_cancelled_runs_nothing) {
   EXPECT_EQ(prompts[0].proposed, QStringLiteral("app_mod_signed.apk"));
   EXPECT_TRUE(RecordedArguments(builder).empty());
   EXPECT_TRUE(RecordedArguments(signer).empty());
-  EXPECT_EQ(MemoText(), QString());
+  EXPECT_EQ(ShownWithElapsedZero(), QString());
 }
 
 TEST_F(RebuildThenSign, signs_the_built_package_in_place_after_an_empty_line) {
@@ -327,7 +336,7 @@ TEST_F(RebuildThenSign, signs_the_built_package_in_place_after_an_empty_line) {
   EXPECT_EQ(prompts.size(), 1U);
   EXPECT_EQ(RecordedArguments(builder), (Arguments{"build", work / "app", built}));
   EXPECT_EQ(RecordedArguments(signer), (Arguments{"sign", built, built}));
-  EXPECT_EQ(MemoText(),
+  EXPECT_EQ(ShownWithElapsedZero(),
             Banners("Compile", "built") + QStringLiteral("\n\n") + Banners("Signer", "signed"));
 }
 
@@ -349,26 +358,27 @@ class ButtonDuringRun : public CommandButtons {
 
 TEST_F(ButtonDuringRun, runs_inside_the_first_run_which_then_ends) {
   // The second run clears the output as every button does.
-  QTimer::singleShot(50, form.get(), [this] { Click("BtnUserDefine1"); });
+  WhenShown(QStringLiteral("waiting"), [this] { Click("BtnUserDefine1"); });
   Click("BtnDecompile");
-  EXPECT_EQ(MemoText(), Banners("UserDefine1", "created") + QStringLiteral("\ndone\n") +
-                            QStringLiteral("------Decompile 结束------用时：0秒------"));
+  EXPECT_EQ(ShownWithElapsedZero(),
+            Banners("UserDefine1", "created") + QStringLiteral("\ndone\n") +
+                QStringLiteral("------Decompile 结束------用时：0秒------"));
 }
 
 TEST_F(ButtonDuringRun, pressed_again_while_its_tool_runs_starts_no_second_tool) {
-  QTimer::singleShot(50, form.get(), [this] {
+  WhenShown(QStringLiteral("waiting"), [this] {
     Click("BtnDecompile");
     std::ofstream(flag).put('x');
   });
   Click("BtnDecompile");
-  EXPECT_EQ(MemoText(),
+  EXPECT_EQ(ShownWithElapsedZero(),
             QStringLiteral("------Decompile 开始------\nwaiting\n该命令正在运行，请等待其结束\n"
                            "done\n------Decompile 结束------用时：0秒------"));
 }
 
 TEST_F(ButtonDuringRun, a_close_meanwhile_waits_for_the_run_to_end) {
   bool shownAfterClose = false;
-  QTimer::singleShot(50, form.get(), [&] {
+  WhenShown(QStringLiteral("waiting"), [&] {
     form->close();
     shownAfterClose = form->isVisible();
     std::ofstream(flag).put('x');
@@ -376,7 +386,7 @@ TEST_F(ButtonDuringRun, a_close_meanwhile_waits_for_the_run_to_end) {
   Click("BtnDecompile");
   EXPECT_TRUE(shownAfterClose);
   EXPECT_FALSE(form->isVisible());
-  EXPECT_TRUE(MemoText().endsWith(
+  EXPECT_TRUE(ShownWithElapsedZero().endsWith(
       QStringLiteral("waiting\n程序正在运行，窗口将在程序结束后关闭；按Esc键可立即停止运行\n"
                      "done\n------Decompile 结束------用时：0秒------")));
 }

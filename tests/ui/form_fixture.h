@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +65,20 @@ class FormTest : public ::testing::Test {
   QString MemoText() const {
     form->Output().Flush();
     return Find<QPlainTextEdit>("MemoResult").toPlainText();
+  }
+
+  // Does `action` once the output area shows `text`: a test that acts during
+  // a run waits for the tool to be under way, however slowly a loaded machine
+  // starts it, instead of guessing a delay.
+  void WhenShown(const QString& text, std::function<void()> action) {
+    auto* poll = new QTimer(form.get());
+    QObject::connect(poll, &QTimer::timeout, form.get(), [this, poll, text, action] {
+      if (!MemoText().contains(text)) return;
+      poll->stop();
+      poll->deleteLater();
+      action();
+    });
+    poll->start(5);
   }
 
   TempDir programDir;

@@ -53,7 +53,7 @@ TEST_F(RunInWindow, shows_the_tools_output_between_the_frame_lines) {
 
 TEST_F(RunInWindow, shows_a_line_the_tool_has_not_ended_at_once_and_continues_it) {
   QString shownMeanwhile;
-  QTimer::singleShot(300, form.get(), [&] {
+  WhenShown(QStringLiteral("step 1..."), [&] {
     shownMeanwhile = MemoText();
     Raise("go");
   });
@@ -86,14 +86,14 @@ TEST_F(RunInWindow, answers_a_click_while_the_tool_runs) {
     Raise("go");
     return std::optional<QString>(QString::fromStdString(work.path()));
   });
-  QTimer::singleShot(50, form.get(), [this] { Find<QAbstractButton>("BtnOpenDir").click(); });
+  WhenShown(QStringLiteral("waiting"), [this] { Find<QAbstractButton>("BtnOpenDir").click(); });
   Run("run", "wait " + Flag("go"));
   EXPECT_EQ(MemoText(), QStringLiteral("run start\nwaiting\nclicked\ndone\nrun end"));
   EXPECT_EQ(Find<QLineEdit>("EditSourceFile").text(), QString::fromStdString(work.path()));
 }
 
 TEST_F(RunInWindow, runs_a_second_command_started_meanwhile_inside_the_first) {
-  QTimer::singleShot(50, form.get(), [this] { Run("nested", "create " + Flag("go")); });
+  WhenShown(QStringLiteral("waiting"), [this] { Run("nested", "create " + Flag("go")); });
   Run("outer", "wait " + Flag("go"));
   EXPECT_EQ(MemoText(), QStringLiteral("outer start\nwaiting\nnested start\ncreated\nnested "
                                        "end\ndone\nouter end"));
@@ -133,7 +133,7 @@ class CloseDuringRun : public RunInWindow {
 TEST_F(CloseDuringRun, keeps_the_window_until_the_run_has_ended_then_exits) {
   bool shownAfterClose = false;
   QTimer::singleShot(0, form.get(), [this] { Run("run", "wait " + Flag("go")); });
-  QTimer::singleShot(50, form.get(), [&] {
+  WhenShown(QStringLiteral("waiting"), [&] {
     form->close();
     shownAfterClose = form->isVisible();
     Raise("go");
