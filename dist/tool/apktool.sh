@@ -12,11 +12,14 @@
 # manifest elements that came after it (<queries>, say).
 #
 # The Java heap is VELMORA_APKTOOL_HEAP when set (a size as java -Xmx takes
-# it: 8g, 6000m), else half of the machine's memory, at least 512m and at most
-# 31g. Java takes heap only as the package needs it, so a large cap costs a
-# small package nothing, while the other half stays for the desktop and for
-# aapt/aapt2, which run beside Java during a rebuild. Past 31g Java gives up
-# its compressed pointers and so needs more memory, not less.
+# it: 8g, 6000m), else a quarter of the machine's memory, at least 512m and at
+# most 31g: the share Java itself takes when nothing caps it, which Debian's
+# fixed 512m takes away. Java grows its heap toward the cap rather than
+# collect often, so a larger cap means more memory used, not only more
+# allowed; a quarter fits packages of hundreds of MB on a desktop and leaves
+# the rest for the desktop and for aapt/aapt2, which run beside Java during a
+# rebuild. Past 31g Java gives up its compressed pointers and so needs more
+# memory, not less.
 #
 # apktool's output is passed on unchanged and as it comes; its standard error
 # is also kept, so that a run that failed (or could not use its framework
@@ -32,7 +35,8 @@ usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
   --java-home  the Java that runs apktool (empty: the java on PATH)
 environment:
   VELMORA_APKTOOL_HEAP  Java's largest heap, as java -Xmx takes it (8g, 6000m);
-                        default: half of the memory, at least 512m, at most 31g
+                        default: a quarter of the memory, at least 512m,
+                        at most 31g
 USAGE
   exit 2
 }
@@ -71,7 +75,7 @@ PATH=$(dirname -- "$java"):$PATH
 export PATH
 
 default_heap() {
-  megabytes=$(($(getconf _PHYS_PAGES) / 1024 * $(getconf PAGE_SIZE) / 1024 / 2))
+  megabytes=$(($(getconf _PHYS_PAGES) / 1024 * $(getconf PAGE_SIZE) / 1024 / 4))
   [ "$megabytes" -ge 512 ] || megabytes=512
   [ "$megabytes" -le 31744 ] || megabytes=31744
   echo "${megabytes}m"
