@@ -15,8 +15,8 @@ namespace velmora::apk {
 std::string ConfigKey(std::string_view config);
 
 // The configuration-change flags (CONFIG_MCC, CONFIG_LOCALE, CONFIG_DENSITY,
-// ...) of every field in which `a` and `b` differ: what a type spec records
-// for an entry that has values in both.
+// ...) of every field in which `a` and `b` differ: what a typeSpec chunk
+// records for an entry that has values in both.
 std::uint32_t ConfigDiff(std::string_view a, std::string_view b);
 
 }  // namespace velmora::apk

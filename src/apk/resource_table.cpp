@@ -29,7 +29,7 @@ std::string Where(std::string_view apkName) {
 struct TypeState {
   std::unordered_map<std::string, std::size_t> chunkOf;  // by ConfigKey
   std::vector<std::uint32_t> keyOf;                      // kNoEntry where none is known
-  bool countsTypes = false;  // some input wrote the spec's count of type chunks
+  bool countsTypes = false;  // some input's typeSpec chunk counted its type chunks
 };
 
 // A package of the merged table while splits are merged into it.
@@ -58,9 +58,9 @@ void RecordKeys(TypeState& state, const TypeChunk& type) {
   }
 }
 
-// Adds to every entry the configuration-change flags of its values: a type
-// spec says which configuration fields an entry's values differ in, and a
-// split's spec only knew the split's own configurations.
+// Adds to every entry the configuration-change flags of its values: a
+// typeSpec chunk says which configuration fields an entry's values differ in,
+// and a split's typeSpec chunk only knew the split's own configurations.
 void AddConfigChangeFlags(TypeGroup& group) {
   std::vector<std::uint32_t> firstChunk(group.specFlags.size(), kNoEntry);
   for (std::size_t c = 0; c < group.chunks.size(); ++c) {
@@ -176,7 +176,7 @@ class TableMerge {
   }
 
   // The type group with `id` in the merged package, created (named as the
-  // split names it) when the base has no spec for it.
+  // split names it) when the base has no typeSpec chunk for it.
   Parsed<std::size_t> TypeFor(PackageState& state, const Package& split, std::uint8_t id) {
     StringPool& names = state.package->typeNames;
     const std::size_t nameIndex = id - 1 - split.typeIdOffset;

@@ -26,7 +26,7 @@ struct MergedTable {
 // renumbered: each split's type chunks join the base's type, a configuration
 // both hold is merged entry by entry (the base's entry wins where both define
 // one), the global value string pool and the key and type-name pools are
-// rebuilt with every string reference re-indexed, type-spec flags are
+// rebuilt with every string reference re-indexed, the typeSpec flags are
 // combined (and given the configuration fields each entry's values now differ
 // in), and every size and offset is computed anew. A note names the entries
 // where a split's value differed from the base's and was left out.

@@ -54,10 +54,10 @@ struct TypeChunk {
   std::vector<Entry> entries;
 };
 
-// A resource type: its spec (ResTable_typeSpec) and its configurations.
+// A resource type: its typeSpec chunk (ResTable_typeSpec) and its configurations.
 struct TypeGroup {
   std::uint8_t id = 0;
-  std::uint16_t typesCount = 0;  // the spec's count of type chunks, when the builder wrote one
+  std::uint16_t typesCount = 0;  // typeSpec's count of type chunks, when the builder wrote one
   std::vector<std::uint32_t> specFlags;
   std::vector<TypeChunk> chunks;
 };

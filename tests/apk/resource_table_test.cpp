@@ -224,8 +224,8 @@ TEST_P(SplitBuildMerge, holds_what_the_unsplit_build_holds) {
   EXPECT_TRUE(merged.notes.empty());
   const std::string full = builds_->Table(GetParam().unsplit);
   EXPECT_EQ(builds_->Aapt2Dump(merged.bytes), builds_->Aapt2Dump(full));
-  // Android's parser reads it, and each entry's spec says which configuration
-  // fields its values differ in, as the unsplit build's does.
+  // Android's parser reads it, and each entry's typeSpec flags say which
+  // configuration fields its values differ in, as the unsplit build's do.
   EXPECT_EQ(LinesStartingWith(builds_->AaptDump(merged.bytes), "spec resource"),
             LinesStartingWith(builds_->AaptDump(full), "spec resource"));
 }
