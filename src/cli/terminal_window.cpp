@@ -37,11 +37,14 @@ void TerminalWindow::SignalEvents::ProcessPendingEvents() {
 }
 
 // A pipe or a terminal sees the output as the tool produces it. Once the
-// pipe's reader has gone nothing more can be shown, so no tool goes on.
+// pipe's reader has gone nothing more can be shown, so no tool goes on. Text
+// larger than the stream's buffer is written straight through by fwrite,
+// leaving the flush nothing to fail on, so both are looked at.
 void TerminalWindow::Write(std::FILE* stream, std::string_view text) {
   if (stream == stdout && outputClosed_) return;
-  std::fwrite(text.data(), 1, text.size(), stream);
-  if (std::fflush(stream) != 0 && errno == EPIPE && stream == stdout) {
+  const bool written =
+      std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+  if (!written && errno == EPIPE && stream == stdout) {
     outputClosed_ = true;
     events_.Tools().StopAll();
   }
