@@ -10,12 +10,6 @@
 namespace velmora {
 namespace {
 
-void WriteLine(std::FILE* stream, std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
-}
-
 bool Exists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;
@@ -72,14 +66,14 @@ std::string TerminalWindow::ProposedBesideSource(const std::string& fileName) co
 
 std::optional<std::string> TerminalWindow::AskDestination(const SavePrompt& prompt) {
   if (!output_ && prompt.FileName.empty()) {
-    WriteLine(stderr, "velmora-run: no destination name can be made from \"" + source_ +
-                          "\"; give one with --output");
+    Write(stderr, "velmora-run: no destination name can be made from \"" + source_ +
+                      "\"; give one with --output\n");
     refused_ = true;
     return std::nullopt;
   }
   std::string destination = output_ ? *output_ : ProposedBesideSource(prompt.FileName);
   if (Exists(destination) && !force_) {
-    WriteLine(stderr, "velmora-run: " + destination + " already exists; use --force to replace it");
+    Write(stderr, "velmora-run: " + destination + " already exists; use --force to replace it\n");
     refused_ = true;
     return std::nullopt;
   }
