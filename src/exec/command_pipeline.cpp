@@ -111,11 +111,12 @@ class SectionRun {
   // Reads a template; a value cut to the length a setting may have would run
   // a different command, so it is refused.
   std::optional<std::string> ReadTemplate(std::string_view key) {
-    std::string value = Read(key);
-    if (!settings_.SettingIsCut(section_, key)) return value;
-    window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
-                       std::to_string(kMaxValueBytes) + "字节被截断，请检查");
-    return std::nullopt;
+    std::optional<std::string> value = settings_.ReadUncutSetting(section_, key);
+    if (!value) {
+      window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
+                         std::to_string(kMaxValueBytes) + "字节被截断，请检查");
+    }
+    return value;
   }
 
   // A template whose placeholders never stop expanding is shown and stops the run.
