@@ -1,6 +1,5 @@
 #include "exec/command_pipeline.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,19 +12,10 @@
 #include "exec/argument_line.h"
 #include "exec/destination.h"
 #include "exec/file_copy.h"
+#include "exec/program_files.h"
 
 namespace velmora {
 namespace {
-
-bool IsExistingDirectory(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsExistingFile(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // Everything one run needs, so that the steps below read as the run does.
 class SectionRun {
@@ -69,8 +59,8 @@ class SectionRun {
     if (source_.empty()) source_ = std::string(TrimBlanks(window_.SourcePathField()));
     const std::string type = Keyword("SourceFileType");
     bool exists = type == "directory" ? IsExistingDirectory(source_)
-                  : type == "any"     ? IsExistingDirectory(source_) || IsExistingFile(source_)
-                                      : IsExistingFile(source_);
+                  : type == "any"     ? IsExistingDirectory(source_) || IsRegularFile(source_)
+                                      : IsRegularFile(source_);
     if (!exists) window_.AppendLine("路径不存在，请重新选择路径");
     return exists;
   }
