@@ -10,12 +10,6 @@
 namespace velmora {
 namespace {
 
-void WriteLine(std::FILE* stream, std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
-}
-
 bool Exists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;
@@ -37,11 +31,14 @@ void TerminalWindow::SignalEvents::ProcessPendingEvents() {
 }
 
 // A pipe or a terminal sees the output as the tool produces it. Once the
-// pipe's reader has gone nothing more can be shown, so no tool goes on.
+// pipe's reader has gone nothing more can be shown, so no tool goes on. Text
+// larger than the stream's buffer is written straight through by fwrite,
+// leaving the flush nothing to fail on, so both are looked at.
 void TerminalWindow::Write(std::FILE* stream, std::string_view text) {
   if (stream == stdout && outputClosed_) return;
-  std::fwrite(text.data(), 1, text.size(), stream);
-  if (std::fflush(stream) != 0 && errno == EPIPE && stream == stdout) {
+  const bool written =
+      std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+  if (!written && errno == EPIPE && stream == stdout) {
     outputClosed_ = true;
     events_.Tools().StopAll();
   }
@@ -69,14 +66,14 @@ std::string TerminalWindow::ProposedBesideSource(const std::string& fileName) co
 
 std::optional<std::string> TerminalWindow::AskDestination(const SavePrompt& prompt) {
   if (!output_ && prompt.FileName.empty()) {
-    WriteLine(stderr, "velmora-run: no destination name can be made from \"" + source_ +
-                          "\"; give one with --output");
+    Write(stderr, "velmora-run: no destination name can be made from \"" + source_ +
+                      "\"; give one with --output\n");
     refused_ = true;
     return std::nullopt;
   }
   std::string destination = output_ ? *output_ : ProposedBesideSource(prompt.FileName);
   if (Exists(destination) && !force_) {
-    WriteLine(stderr, "velmora-run: " + destination + " already exists; use --force to replace it");
+    Write(stderr, "velmora-run: " + destination + " already exists; use --force to replace it\n");
     refused_ = true;
     return std::nullopt;
   }

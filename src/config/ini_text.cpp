@@ -127,9 +127,10 @@ std::string AppendSection(std::string_view content, const std::vector<Line>& lin
   return result;
 }
 
-// The value as written, before it is cut.
-std::optional<std::string_view> FindWholeValue(std::string_view content, std::string_view section,
-                                               std::string_view key) {
+}  // namespace
+
+std::optional<std::string_view> FindWholeIniValue(std::string_view content,
+                                                  std::string_view section, std::string_view key) {
   std::vector<Line> lines = SplitLines(content);
   auto span = FindSection(content, lines, section);
   if (!span) return std::nullopt;
@@ -139,18 +140,11 @@ std::optional<std::string_view> FindWholeValue(std::string_view content, std::st
   return DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
 }
 
-}  // namespace
-
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
                                         std::string_view key) {
-  std::optional<std::string_view> value = FindWholeValue(content, section, key);
+  std::optional<std::string_view> value = FindWholeIniValue(content, section, key);
   if (!value) return std::nullopt;
   return std::string(value->substr(0, kMaxValueBytes));
-}
-
-bool IniValueIsCut(std::string_view content, std::string_view section, std::string_view key) {
-  std::optional<std::string_view> value = FindWholeValue(content, section, key);
-  return value && value->size() > kMaxValueBytes;
 }
 
 std::vector<std::string> IniSectionNames(std::string_view content) {

@@ -20,15 +20,16 @@ namespace velmora {
 // Values are cut to this many bytes, as a reader with a 2048-byte buffer sees them.
 inline constexpr std::size_t kMaxValueBytes = 2047;
 
-// The value of `key` in the first section named `section`: the text after the
-// first "=", blanks around it removed, one pair of matching enclosing quotes
-// (single or double) dropped, cut to kMaxValueBytes. Nothing when the section
-// or the key is missing.
+// The value of `key` in the first section named `section` as written: the
+// text after the first "=", blanks around it removed, one pair of matching
+// enclosing quotes (single or double) dropped. Nothing when the section or the
+// key is missing.
+std::optional<std::string_view> FindWholeIniValue(std::string_view content,
+                                                  std::string_view section, std::string_view key);
+
+// FindWholeIniValue's value cut to kMaxValueBytes.
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
                                         std::string_view key);
-
-// Whether FindIniValue cuts the value of `key` in `section`.
-bool IniValueIsCut(std::string_view content, std::string_view section, std::string_view key);
 
 // The names of the file's sections in the order they first appear, each name
 // once (the first spelling of names that differ only in case).

@@ -54,9 +54,13 @@ std::string Settings::ReadSetting(std::string_view section, std::string_view key
   return std::string(TrimBlanks(value ? std::string_view(*value) : defaultValue));
 }
 
-bool Settings::SettingIsCut(std::string_view section, std::string_view key) const {
+std::optional<std::string> Settings::ReadUncutSetting(std::string_view section,
+                                                      std::string_view key) const {
   FileContents file = ReadWholeFile(iniPath_);
-  return file.state == FileState::kRead && IniValueIsCut(file.bytes, section, key);
+  std::optional<std::string_view> value;
+  if (file.state == FileState::kRead) value = FindWholeIniValue(file.bytes, section, key);
+  if (value && value->size() > kMaxValueBytes) return std::nullopt;
+  return std::string(TrimBlanks(value.value_or("")));
 }
 
 void Settings::WriteSetting(std::string_view section, std::string_view key,

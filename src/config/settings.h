@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,9 +48,10 @@ class Settings {
   virtual std::string ReadSetting(std::string_view section, std::string_view key,
                                   std::string_view defaultValue) const;
 
-  // Whether ReadSetting cuts the value of `key` in `section` because it is
-  // longer than 2047 bytes.
-  bool SettingIsCut(std::string_view section, std::string_view key) const;
+  // ReadSetting(section, key, ""), or nothing when that would cut the value
+  // because it is longer than 2047 bytes: one read of the file tells both.
+  virtual std::optional<std::string> ReadUncutSetting(std::string_view section,
+                                                      std::string_view key) const;
 
   // Stores one value, leaving every other byte of the file as it was, and
   // creating the key, the section or the file as needed. The file is replaced

@@ -1,6 +1,5 @@
 #include "exec/command_pipeline.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,19 +12,10 @@
 #include "exec/argument_line.h"
 #include "exec/destination.h"
 #include "exec/file_copy.h"
+#include "exec/program_files.h"
 
 namespace velmora {
 namespace {
-
-bool IsExistingDirectory(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsExistingFile(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // Everything one run needs, so that the steps below read as the run does.
 class SectionRun {
@@ -69,8 +59,8 @@ class SectionRun {
     if (source_.empty()) source_ = std::string(TrimBlanks(window_.SourcePathField()));
     const std::string type = Keyword("SourceFileType");
     bool exists = type == "directory" ? IsExistingDirectory(source_)
-                  : type == "any"     ? IsExistingDirectory(source_) || IsExistingFile(source_)
-                                      : IsExistingFile(source_);
+                  : type == "any"     ? IsExistingDirectory(source_) || IsRegularFile(source_)
+                                      : IsRegularFile(source_);
     if (!exists) window_.AppendLine("路径不存在，请重新选择路径");
     return exists;
   }
@@ -111,11 +101,12 @@ class SectionRun {
   // Reads a template; a value cut to the length a setting may have would run
   // a different command, so it is refused.
   std::optional<std::string> ReadTemplate(std::string_view key) {
-    std::string value = Read(key);
-    if (!settings_.SettingIsCut(section_, key)) return value;
-    window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
-                       std::to_string(kMaxValueBytes) + "字节被截断，请检查");
-    return std::nullopt;
+    std::optional<std::string> value = settings_.ReadUncutSetting(section_, key);
+    if (!value) {
+      window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
+                         std::to_string(kMaxValueBytes) + "字节被截断，请检查");
+    }
+    return value;
   }
 
   // A template whose placeholders never stop expanding is shown and stops the run.

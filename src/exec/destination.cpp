@@ -1,9 +1,7 @@
 #include "exec/destination.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "config/text.h"
+#include "exec/program_files.h"
 
 namespace velmora {
 namespace {
@@ -13,11 +11,6 @@ constexpr std::string_view kAllFilesFilter = "所有文件 (*.*)|*.*";
 std::string_view FileNamePart(std::string_view path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool IsExistingDirectory(std::string_view path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
 }
 
 // The part of `name` from its last "." on; empty when there is no ".".
@@ -66,8 +59,8 @@ SavePrompt ProposeDestination(const Settings& settings, std::string_view section
 
   std::string_view name = FileNamePart(source);
   // A folder's name is used whole; a file loses its extension.
-  const bool folderSource =
-      sourceType == "directory" || (sourceType == "any" && IsExistingDirectory(source));
+  const bool folderSource = sourceType == "directory" ||
+                            (sourceType == "any" && IsExistingDirectory(std::string(source)));
   if (!folderSource) name = WithoutExtension(name);
   std::string file = JoinTag(name, tag);
   std::string_view cleanExtension = CleanExtension(extension);

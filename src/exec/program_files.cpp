@@ -41,6 +41,11 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+bool IsExistingDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 bool IsExecutableFile(const std::string& path) {
   return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }

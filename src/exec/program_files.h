@@ -8,6 +8,9 @@ namespace velmora {
 // taken from the current directory. A directory is not a file.
 bool IsRegularFile(const std::string& path);
 
+// Whether a directory (or a link to one) is at `path`.
+bool IsExistingDirectory(const std::string& path);
+
 // Whether `path` is a regular file we may execute.
 bool IsExecutableFile(const std::string& path);
 

@@ -270,6 +270,24 @@ TEST_F(VelmoraRun, SkipsSigningAfterAFailedRebuild) {
   EXPECT_FALSE(std::filesystem::exists(signer + ".args"));
 }
 
+// Text that outgrows standard output's buffer is written straight through; a
+// closed pipe must stop the tool then too, not only after a buffered write.
+TEST_F(VelmoraRun, StopsAFloodingToolOnceItsOutputPipeCloses) {
+  const std::string flooding = WriteRecordingTool(
+      dir, "flooding",
+      std::string(VELMORA_FLOOD_TOOL) + " 268435456 1048576 same && touch \"$0.done\"");
+  dir.Write("settings.ini",
+            "[Flood]\nSourceFileType=none\nDestFileType=none\nCommand=" + flooding + "\n");
+  ChildProgram run({VELMORA_RUN_PATH, "--ini", ini, "Flood"});
+  ASSERT_EQ(run.ReadOutputLine(), "------ 开始------");
+
+  run.CloseOutput();
+  run.Wait();
+
+  EXPECT_EQ(run.exitStatus, 128 + SIGPIPE);
+  EXPECT_FALSE(std::filesystem::exists(flooding + ".done")) << "the tool ran to its end";
+}
+
 // How velmora-run is stopped in the middle of a batch: by a signal, or by
 // the reader of its output going away (0).
 struct StopCase {

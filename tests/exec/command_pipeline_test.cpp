@@ -384,6 +384,11 @@ class RecordingSettings : public Settings {
     reads.push_back(std::string(section) + "/" + std::string(key));
     return Settings::ReadSetting(section, key, defaultValue);
   }
+  std::optional<std::string> ReadUncutSetting(std::string_view section,
+                                              std::string_view key) const override {
+    reads.push_back(std::string(section) + "/" + std::string(key));
+    return Settings::ReadUncutSetting(section, key);
+  }
   mutable Lines reads;
 };
 

@@ -23,8 +23,6 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
-
 // A save prompt as the window showed it.
 struct SeenPrompt {
   QString title;
@@ -79,7 +77,6 @@ class CommandButtons : public FormTest {
                              " \"%SourceFile%\" \"%DestFile%\"\n");
   }
 
-  void Click(const char* button) { Find<QAbstractButton>(button).click(); }
   void TypeSource(const std::string& path) {
     Find<QLineEdit>("EditSourceFile").setText(QString::fromStdString(path));
   }

@@ -61,6 +61,8 @@ class FormTest : public ::testing::Test {
     return *widget;
   }
 
+  void Click(const char* button) const { Find<QAbstractButton>(button).click(); }
+
   // What the output area shows, lines still waiting for a flush included.
   QString MemoText() const {
     form->Output().Flush();
@@ -86,6 +88,9 @@ class FormTest : public ::testing::Test {
   std::unique_ptr<TFormMain> form;
   std::vector<ShownBox> boxes;
 };
+
+// A tool the window tests steer through files (see helpers/signal_file.cpp).
+inline const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
 
 // The five-line notice the output area holds at start.
 inline const QString kNotice = QStringLiteral(

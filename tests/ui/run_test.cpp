@@ -18,7 +18,6 @@
 namespace velmora::test {
 namespace {
 
-const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
 const QString kClosesAfterRun =
     QStringLiteral("程序正在运行，窗口将在程序结束后关闭；按Esc键可立即停止运行");
 

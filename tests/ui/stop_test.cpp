@@ -12,10 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <QTimer>
 #include <chrono>
-#include <fstream>
-#include <functional>
 
 #include "exec/running_tools.h"
 #include "form_fixture.h"
@@ -25,8 +22,6 @@ namespace velmora::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::string kSignalFile = VELMORA_UI_TEST_HELPERS "/signal_file";
 
 // Both ways a user stops a run.
 enum class StopBy { kEscapeKey, kContextMenu };
@@ -44,19 +39,6 @@ class StopInWindow : public FormTest, public ::testing::WithParamInterface<StopB
     ShowForm();
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  }
-
-  // Does `action` once the output area shows `text` (and `count` of it).
-  void WhenShown(const QString& text, int count, const std::function<void()>& action) {
-    auto* poll = new QTimer(form.get());
-    QObject::connect(poll, &QTimer::timeout, form.get(), [this, poll, text, count, action] {
-      if (MemoText().count(text) >= count) {
-        poll->deleteLater();
-        poll->stop();
-        action();
-      }
-    });
-    poll->start(20);
   }
 
   void Stop(StopBy how) {
@@ -81,8 +63,6 @@ class StopInWindow : public FormTest, public ::testing::WithParamInterface<StopB
     menu->close();
   }
 
-  void Click(const char* button) { Find<QAbstractButton>(button).click(); }
-
   TempDir work;
   std::string pids = work / "pids";
   Clock::time_point stopped;
@@ -94,7 +74,7 @@ TEST_P(StopInWindow, ends_the_tool_and_its_grandchild_and_says_so_before_the_end
   EXPECT_TRUE(form->isVisible()) << "Esc without a run closed the window";
   EXPECT_EQ(MemoText(), before);
 
-  WhenShown(QStringLiteral("started"), 1, [this] { Stop(GetParam()); });
+  WhenShown(QStringLiteral("started"), [this] { Stop(GetParam()); });
   Click("BtnUserDefine1");
 
   EXPECT_LT(Clock::now() - stopped, kStopGracePeriod + std::chrono::seconds(1));
@@ -114,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, StopInWindow,
                          });
 
 TEST_F(StopInWindow, escape_stops_the_innermost_run_first_then_the_next_one_out) {
-  WhenShown(QStringLiteral("waiting"), 1, [this] {
-    WhenShown(QStringLiteral("started"), 1, [this] {
+  WhenShown(QStringLiteral("waiting"), [this] {
+    WhenShown(QStringLiteral("started"), [this] {
       QTest::keyClick(form.get(), Qt::Key_Escape);
       QTest::keyClick(form.get(), Qt::Key_Escape);
     });
