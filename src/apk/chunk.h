@@ -25,6 +25,9 @@ enum ChunkType : std::uint16_t {
   kStagedAliasChunk = 0x0206,
 };
 
+// The size of the header that every chunk starts with (ResChunk_header).
+inline constexpr std::uint16_t kChunkHeaderSize = 8;
+
 // Whether `length` bytes from `offset` lie inside `bytes`; the sum is taken in
 // 64 bits, so offsets and counts read from a file cannot wrap around.
 inline bool Fits(std::string_view bytes, std::uint64_t offset, std::uint64_t length) {

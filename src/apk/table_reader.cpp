@@ -189,9 +189,11 @@ class PackageReader {
       return FormatError{"有条目的大小不对"};
     }
     if (!entry.complex()) {
-      if (budget < kEntrySize + kValueSize) return FormatError{"的条目偏移相互重叠"};
-      budget -= kEntrySize + kValueSize;
-      if (!Fits(bytes, at + kEntrySize, kValueSize)) return FormatError{"有条目超出了类型块的末尾"};
+      if (budget < kEntrySize + kTypedValueSize) return FormatError{"的条目偏移相互重叠"};
+      budget -= kEntrySize + kTypedValueSize;
+      if (!Fits(bytes, at + kEntrySize, kTypedValueSize)) {
+        return FormatError{"有条目超出了类型块的末尾"};
+      }
       return ReadValue(bytes, at + kEntrySize, entry.value);
     }
     if (!Fits(bytes, at, kMapEntrySize)) return FormatError{"有条目超出了类型块的末尾"};
@@ -210,10 +212,10 @@ class PackageReader {
     return std::nullopt;
   }
 
-  Failure ReadValue(std::string_view bytes, std::size_t at, Value& value) const {
-    if (U16At(bytes, at) != kValueSize) return FormatError{"有值的大小不对"};
-    value = {U8At(bytes, at + 3), U32At(bytes, at + 4)};
-    if (value.dataType == kStringValueType && value.data >= values_.strings.size()) {
+  Failure ReadValue(std::string_view bytes, std::size_t at, TypedValue& value) const {
+    if (U16At(bytes, at) != kTypedValueSize) return FormatError{"有值的大小不对"};
+    value = TypedValueAt(bytes, at);
+    if (value.dataType == kTypeString && value.data >= values_.strings.size()) {
       return FormatError{"有字符串值超出了全局字符串池"};
     }
     return std::nullopt;
