@@ -65,6 +65,25 @@ inline void PadToFour(std::string& out) {
   out.resize((out.size() + 3) / 4 * 4, '\0');
 }
 
+// How many bytes the values read from a chunk may add up to. Offsets may
+// share one string or entry, so the sum can exceed the chunk; the bound keeps
+// many offsets onto one long value from growing memory and time far past the
+// input.
+class DecodeBudget {
+ public:
+  explicit DecodeBudget(std::size_t chunkSize) : left_(16 * std::uint64_t{chunkSize} + 65536) {}
+
+  // Takes `bytes` from what is left; false, taking nothing, when too few are.
+  bool Spend(std::uint64_t bytes) {
+    if (bytes > left_) return false;
+    left_ -= bytes;
+    return true;
+  }
+
+ private:
+  std::uint64_t left_;
+};
+
 // A chunk: its type, the size of its header, and all of its bytes (header,
 // data and children), bounded by its size field.
 struct Chunk {

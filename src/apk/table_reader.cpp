@@ -153,7 +153,7 @@ class PackageReader {
     // Each offset is read once; the budget stops offsets that overlap one
     // long bag from reading it again and again.
     std::unordered_map<std::uint32_t, std::uint32_t> entryAt;
-    std::size_t budget = 16 * bytes.size() + 65536;
+    DecodeBudget budget(bytes.size());
     for (std::uint32_t i = 0; i < entryCount; ++i) {
       const std::uint32_t offset = U32At(bytes, chunk.headerSize + 4 * std::size_t{i});
       if (offset == kNoEntry) {
@@ -176,7 +176,7 @@ class PackageReader {
     return std::nullopt;
   }
 
-  Failure ReadEntry(std::string_view bytes, std::size_t at, Entry& entry, std::size_t& budget) {
+  Failure ReadEntry(std::string_view bytes, std::size_t at, Entry& entry, DecodeBudget& budget) {
     if (!Fits(bytes, at, kEntrySize)) return FormatError{"有条目超出了类型块的末尾"};
     const std::uint16_t size = U16At(bytes, at);
     entry.flags = U16At(bytes, at + 2);
@@ -189,8 +189,7 @@ class PackageReader {
       return FormatError{"有条目的大小不对"};
     }
     if (!entry.complex()) {
-      if (budget < kEntrySize + kTypedValueSize) return FormatError{"的条目偏移相互重叠"};
-      budget -= kEntrySize + kTypedValueSize;
+      if (!budget.Spend(kEntrySize + kTypedValueSize)) return FormatError{"的条目偏移相互重叠"};
       if (!Fits(bytes, at + kEntrySize, kTypedValueSize)) {
         return FormatError{"有条目超出了类型块的末尾"};
       }
@@ -201,8 +200,7 @@ class PackageReader {
     const std::uint32_t count = U32At(bytes, at + 12);
     const std::uint64_t mapBytes = kMapSize * std::uint64_t{count};
     if (!Fits(bytes, at + kMapEntrySize, mapBytes)) return FormatError{"有条目超出了类型块的末尾"};
-    if (budget < kMapEntrySize + mapBytes) return FormatError{"的条目偏移相互重叠"};
-    budget -= kMapEntrySize + mapBytes;
+    if (!budget.Spend(kMapEntrySize + mapBytes)) return FormatError{"的条目偏移相互重叠"};
     entry.map.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::size_t item = at + kMapEntrySize + kMapSize * std::size_t{i};
