@@ -29,9 +29,13 @@ std::string FirstBytes(const fs::path& path, std::size_t count) {
 Parsed<std::vector<ZipReader>> OpenFolder(const fs::path& folder) {
   std::vector<fs::path> files;
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-    if (entry.is_regular_file(error) && HasApkExtension(entry.path().filename().string())) {
-      files.push_back(entry.path());
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    // An entry whose type cannot be read, as a link to nothing, is no APK;
+    // the folder itself is still read.
+    std::error_code unreadable;
+    if (entry->is_regular_file(unreadable) && HasApkExtension(entry->path().filename().string())) {
+      files.push_back(entry->path());
     }
   }
   if (error) return FormatError{"无法读取文件夹 " + folder.string() + "：" + error.message()};
