@@ -12,6 +12,7 @@
 #include "apk/chunk.h"
 #include "support/child_program.h"
 #include "support/required_tools.h"
+#include "support/split_app.h"
 #include "support/temp_dir.h"
 
 namespace velmora::apk {
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 using test::RunToEnd;
 using test::TempDir;
 
-constexpr const char* kFramework = "/usr/share/android-framework-res/framework-res.apk";
+constexpr const char* kFramework = test::SplitApp::kFramework;
 
 constexpr const char* kManifest = R"(<manifest
     xmlns:android="http://schemas.android.com/apk/res/android" package="org.velmora.merge">
