@@ -135,8 +135,11 @@ class PackageReader {
     if (flags != 0) return FormatError{where + "有无法识别的类型块标志 " + Hex(flags, 2)};
     if (!groupOf_[id]) return FormatError{where + "的类型块前面没有它的类型说明块"};
 
+    // A header padded to four bytes around the configuration must still fit
+    // the 16-bit header size when the chunk is written again.
     const std::uint32_t configSize = U32At(bytes, kTypeHeaderSize);
-    if (configSize < kConfigSizeField || configSize > chunk.headerSize - kTypeHeaderSize) {
+    if (configSize < kConfigSizeField || configSize > chunk.headerSize - kTypeHeaderSize ||
+        kTypeHeaderSize + configSize > 0xFFFC) {
       return FormatError{where + "的配置大小不对"};
     }
     const std::uint32_t entryCount = U32At(bytes, 12);
