@@ -21,7 +21,6 @@ enum ChunkType : std::uint16_t {
   kTypeSpecChunk = 0x0202,
   kLibraryChunk = 0x0203,
   kOverlayableChunk = 0x0204,
-  kOverlayablePolicyChunk = 0x0205,
   kStagedAliasChunk = 0x0206,
 };
 
@@ -90,8 +89,6 @@ struct Chunk {
   std::uint16_t type = 0;
   std::uint16_t headerSize = 0;
   std::string_view bytes;
-
-  std::string_view header() const { return bytes.substr(0, headerSize); }
 };
 
 // The chunk at `offset` of `parent`, checked to fit: a header of at least
