@@ -45,22 +45,6 @@ std::string RandomBytes(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
-// Adds `entries` to the APK at `path`, compressed with `method`.
-void AddEntries(const std::string& path, const std::map<std::string, std::string>& entries,
-                int method) {
-  const std::string grown = path + ".grown";
-  {
-    auto opened = apk::ZipReader::OpenFile(path, path);
-    const auto& reader = std::get<apk::ZipReader>(opened);
-    auto created = apk::ZipWriter::Create(grown);
-    auto& writer = std::get<apk::ZipWriter>(created);
-    for (const apk::ZipEntry& entry : reader.Entries()) writer.Copy(reader, entry);
-    for (const auto& [name, bytes] : entries) writer.Add(name, bytes, method, 315532800);
-    writer.Commit();
-  }
-  fs::rename(grown, path);
-}
-
 // The best of kRounds runs of `work`, in seconds.
 double BestSeconds(const std::function<void()>& work) {
   double best = 1e9;
@@ -101,14 +85,15 @@ int main() {
   const std::string set = dir / "set";
   fs::create_directories(set);
   for (const auto& [name, path] : app.SetFiles()) fs::copy_file(path, set + "/" + name);
-  AddEntries(set + "/base.apk",
-             {{"classes.dex", CompressibleBytes(12 << 20, 1)},
-              {"assets/data.bin", CompressibleBytes(10 << 20, 2)},
-              {"assets/textures.bin", RandomBytes(6 << 20, 5)}},
-             8);
-  AddEntries(set + "/config.arm64_v8a.apk",
-             {{"lib/arm64-v8a/libgame.so", CompressibleBytes(8 << 20, 3)}}, 0);
-  AddEntries(set + "/config.xhdpi.apk", {{"res/raw/xhdpi.bin", CompressibleBytes(4 << 20, 4)}}, 8);
+  test::SplitApp::AddToArchive(set + "/base.apk",
+                               {{"classes.dex", CompressibleBytes(12 << 20, 1)},
+                                {"assets/data.bin", CompressibleBytes(10 << 20, 2)},
+                                {"assets/textures.bin", RandomBytes(6 << 20, 5)}},
+                               8);
+  test::SplitApp::AddToArchive(set + "/config.arm64_v8a.apk",
+                               {{"lib/arm64-v8a/libgame.so", CompressibleBytes(8 << 20, 3)}}, 0);
+  test::SplitApp::AddToArchive(set + "/config.xhdpi.apk",
+                               {{"res/raw/xhdpi.bin", CompressibleBytes(4 << 20, 4)}}, 8);
   std::uintmax_t setBytes = 0;
   for (const fs::directory_entry& file : fs::directory_iterator(set)) setBytes += file.file_size();
 

@@ -12,22 +12,9 @@ constexpr std::uint16_t kEndElementType = 0x0103;
 constexpr std::uint16_t kTextType = 0x0104;
 constexpr std::uint16_t kResourceMapType = 0x0180;
 
-constexpr std::size_t kChunkHeaderSize = 8;
 constexpr std::size_t kNodeHeaderSize = 16;
 constexpr std::size_t kElementExtSize = 20;
 constexpr std::size_t kAttributeSize = 20;
-constexpr std::size_t kTypedValueSize = 8;
-
-TypedValue ReadTypedValue(std::string_view bytes, std::size_t at) {
-  return TypedValue{static_cast<std::uint8_t>(bytes[at + 3]), U32At(bytes, at + 4)};
-}
-
-void AppendTypedValue(std::string& out, TypedValue value) {
-  AppendU16(out, kTypedValueSize);
-  out.push_back('\0');
-  out.push_back(static_cast<char>(value.dataType));
-  AppendU32(out, value.data);
-}
 
 // The size of the extension that follows a node's header, by node type.
 std::size_t ExtensionSize(std::uint16_t type) {
@@ -66,7 +53,7 @@ Parsed<XmlNode> ReadNode(const Chunk& chunk) {
       node.kind = XmlNode::Kind::Text;
       node.ns = kNoString;
       node.name = U32At(bytes, ext);
-      node.textValue = ReadTypedValue(bytes, ext + 4);
+      node.textValue = TypedValueAt(bytes, ext + 4);
       return node;
     default:
       break;
@@ -86,7 +73,7 @@ Parsed<XmlNode> ReadNode(const Chunk& chunk) {
   for (std::size_t i = 0; i < attributeCount; ++i) {
     const std::size_t at = ext + attributeStart + i * attributeSize;
     node.attributes.push_back(XmlAttribute{U32At(bytes, at), U32At(bytes, at + 4),
-                                           U32At(bytes, at + 8), ReadTypedValue(bytes, at + 12)});
+                                           U32At(bytes, at + 8), TypedValueAt(bytes, at + 12)});
   }
   return node;
 }

@@ -7,23 +7,12 @@
 
 #include "apk/format_error.h"
 #include "apk/string_pool.h"
+#include "apk/typed_value.h"
 
 namespace velmora::apk {
 
 // A string reference that refers to no string.
 inline constexpr std::uint32_t kNoString = 0xffffffff;
-
-// The data types of a typed value that this library looks at.
-inline constexpr std::uint8_t kTypeString = 0x03;
-inline constexpr std::uint8_t kTypeIntDec = 0x10;
-inline constexpr std::uint8_t kTypeIntHex = 0x11;
-inline constexpr std::uint8_t kTypeIntBoolean = 0x12;
-
-// A typed value (Res_value): its type and its 32 bits of data.
-struct TypedValue {
-  std::uint8_t dataType = 0;
-  std::uint32_t data = 0;
-};
 
 struct XmlAttribute {
   std::uint32_t ns = kNoString;  // the namespace's URI

@@ -7,13 +7,13 @@ namespace velmora::apk {
 
 Parsed<Chunk> ReadChunk(std::string_view parent, std::size_t offset, std::size_t minHeaderSize,
                         std::string_view what) {
-  constexpr std::size_t kCommonHeader = 8;
-  if (!Fits(parent, offset, kCommonHeader)) {
+  if (!Fits(parent, offset, kChunkHeaderSize)) {
     return FormatError{std::string(what) + "被截断：块头超出了所在数据的末尾"};
   }
   Chunk chunk{U16At(parent, offset), U16At(parent, offset + 2), {}};
   const std::uint32_t size = U32At(parent, offset + 4);
-  if (chunk.headerSize < std::max(minHeaderSize, kCommonHeader) || size < chunk.headerSize) {
+  if (chunk.headerSize < std::max<std::size_t>(minHeaderSize, kChunkHeaderSize) ||
+      size < chunk.headerSize) {
     return FormatError{std::string(what) + "的块头大小不对"};
   }
   if (!Fits(parent, offset, size)) {

@@ -21,9 +21,11 @@ enum ChunkType : std::uint16_t {
   kTypeSpecChunk = 0x0202,
   kLibraryChunk = 0x0203,
   kOverlayableChunk = 0x0204,
-  kOverlayablePolicyChunk = 0x0205,
   kStagedAliasChunk = 0x0206,
 };
+
+// The size of the header that every chunk starts with (ResChunk_header).
+inline constexpr std::uint16_t kChunkHeaderSize = 8;
 
 // Whether `length` bytes from `offset` lie inside `bytes`; the sum is taken in
 // 64 bits, so offsets and counts read from a file cannot wrap around.
@@ -62,14 +64,31 @@ inline void PadToFour(std::string& out) {
   out.resize((out.size() + 3) / 4 * 4, '\0');
 }
 
+// How many bytes the values read from a chunk may add up to. Offsets may
+// share one string or entry, so the sum can exceed the chunk; the bound keeps
+// many offsets onto one long value from growing memory and time far past the
+// input.
+class DecodeBudget {
+ public:
+  explicit DecodeBudget(std::size_t chunkSize) : left_(16 * std::uint64_t{chunkSize} + 65536) {}
+
+  // Takes `bytes` from what is left; false, taking nothing, when too few are.
+  bool Spend(std::uint64_t bytes) {
+    if (bytes > left_) return false;
+    left_ -= bytes;
+    return true;
+  }
+
+ private:
+  std::uint64_t left_;
+};
+
 // A chunk: its type, the size of its header, and all of its bytes (header,
 // data and children), bounded by its size field.
 struct Chunk {
   std::uint16_t type = 0;
   std::uint16_t headerSize = 0;
   std::string_view bytes;
-
-  std::string_view header() const { return bytes.substr(0, headerSize); }
 };
 
 // The chunk at `offset` of `parent`, checked to fit: a header of at least

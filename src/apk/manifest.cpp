@@ -173,8 +173,9 @@ Parsed<UnsplitManifest> RemoveSplitDeclarations(std::string_view manifest) {
       if (node.kind == XmlNode::Kind::EndElement) --skippedDepth;
       continue;
     }
-    if (IsElement(document, node, "", "uses-split") || IsSplitMetaData(document, node)) {
-      ++(IsSplitMetaData(document, node) ? result.metaData : result.usesSplits);
+    const bool splitMetaData = IsSplitMetaData(document, node);
+    if (splitMetaData || IsElement(document, node, "", "uses-split")) {
+      ++(splitMetaData ? result.metaData : result.usesSplits);
       skippedDepth = 1;
       continue;
     }

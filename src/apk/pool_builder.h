@@ -22,7 +22,6 @@ class PlainPoolBuilder {
   // The index of `text`, added at the end when the pool lacks it.
   std::uint32_t Add(const std::string& text);
   const std::string& operator[](std::uint32_t index) const { return pool_.strings[index]; }
-  std::size_t size() const { return pool_.strings.size(); }
   // The pool; sorted only when nothing was added to the base's.
   StringPool Finish() &&;
 

@@ -80,8 +80,8 @@ void AddConfigChangeFlags(TypeGroup& group) {
 }
 
 void ReindexStrings(Package& package, const std::vector<std::uint32_t>& indexOf) {
-  const auto reindex = [&](Value& value) {
-    if (value.dataType == kStringValueType) value.data = indexOf[value.data];
+  const auto reindex = [&](TypedValue& value) {
+    if (value.dataType == kTypeString) value.data = indexOf[value.data];
   };
   for (TypeGroup& group : package.types) {
     for (TypeChunk& type : group.chunks) {
@@ -229,8 +229,8 @@ class TableMerge {
   // The split's chunk with its keys and strings as ids of the merged pools.
   TypeChunk Convert(SplitPackage& from, const TypeChunk& chunk, const StringPool& splitValues,
                     PackageState& state) {
-    const auto convertValue = [&](Value& value) {
-      if (value.dataType == kStringValueType) {
+    const auto convertValue = [&](TypedValue& value) {
+      if (value.dataType == kTypeString) {
         value.data = values_.Add(splitValues, value.data, from.valueIds);
       }
     };

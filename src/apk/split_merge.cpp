@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <map>
 #include <optional>
 
 #include "apk/manifest.h"
 #include "apk/resource_table.h"
 #include "apk/zip_writer.h"
+#include "config/text.h"
 
 namespace velmora::apk {
 namespace {
@@ -124,19 +124,12 @@ Parsed<std::string> MergeTables(const std::vector<SetApk>& apks, const StepRepor
   return std::move(std::get<MergedTable>(merged).bytes);
 }
 
-std::string Lowercase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
 // The files of the old signatures: the JAR signature in META-INF/ and the
 // digest of the store's source stamp. The merged APK is signed anew.
 bool IsSignatureFile(std::string_view name) {
   if (name == "stamp-cert-sha256") return true;
   if (!name.starts_with("META-INF/")) return false;
-  const std::string file = Lowercase(name.substr(9));
+  const std::string file = LowerAscii(name.substr(9));
   if (file.find('/') != std::string::npos) return false;
   constexpr std::array<std::string_view, 4> kSignatureExtensions{".sf", ".rsa", ".dsa", ".ec"};
   return file == "manifest.mf" || file.starts_with("sig-") ||

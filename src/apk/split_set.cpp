@@ -1,9 +1,10 @@
 #include "apk/split_set.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
+
+#include "config/text.h"
 
 namespace velmora::apk {
 namespace {
@@ -13,14 +14,8 @@ namespace fs = std::filesystem;
 // An APK inside a set archive may be as large as an app gets.
 constexpr std::uint64_t kLargestApk = std::uint64_t{4} << 30;
 
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 bool HasApkExtension(const std::string& name) {
-  return Lowercase(name).ends_with(".apk");
+  return LowerAscii(name).ends_with(".apk");
 }
 
 std::string FirstBytes(const fs::path& path, std::size_t count) {
@@ -34,9 +29,13 @@ std::string FirstBytes(const fs::path& path, std::size_t count) {
 Parsed<std::vector<ZipReader>> OpenFolder(const fs::path& folder) {
   std::vector<fs::path> files;
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-    if (entry.is_regular_file(error) && HasApkExtension(entry.path().filename().string())) {
-      files.push_back(entry.path());
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    // An entry whose type cannot be read, as a link to nothing, is no APK;
+    // the folder itself is still read.
+    std::error_code unreadable;
+    if (entry->is_regular_file(unreadable) && HasApkExtension(entry->path().filename().string())) {
+      files.push_back(entry->path());
     }
   }
   if (error) return FormatError{"无法读取文件夹 " + folder.string() + "：" + error.message()};
@@ -72,7 +71,7 @@ std::vector<const ZipEntry*> ApkEntries(const ZipReader& archive) {
 
 Parsed<std::vector<ZipReader>> OpenArchive(const fs::path& path) {
   const std::string name = path.filename().string();
-  const bool apkm = Lowercase(path.extension().string()) == ".apkm";
+  const bool apkm = LowerAscii(path.extension().string()) == ".apkm";
   const std::string encrypted = name + " 是加密的 .apkm 文件，无法读取其中的 APK，请先解密";
   if (!LooksLikeZip(FirstBytes(path, 4))) {
     if (apkm) return FormatError{encrypted};

@@ -23,14 +23,6 @@ FormatError Malformed(std::string_view what) {
   return FormatError{"字符串池" + std::string(what)};
 }
 
-// How many bytes the strings and spans read from a pool of `chunkSize` bytes
-// may add up to. Offsets may share one string or style, so the sum can exceed
-// the chunk; the bound keeps many offsets onto one long string from growing
-// memory and time far past the input.
-std::size_t DecodeBudget(std::size_t chunkSize) {
-  return 16 * chunkSize + 65536;
-}
-
 // A UTF-8 pool length: one byte, or two when the first has its high bit set.
 std::optional<std::size_t> ReadUtf8Length(std::string_view bytes, std::size_t& at) {
   if (!Fits(bytes, at, 1)) return std::nullopt;
@@ -75,7 +67,7 @@ Parsed<std::string> ReadUtf16String(std::string_view area, std::size_t at) {
 
 // The spans of one style, up to its end marker, every name an index of the pool.
 Parsed<std::vector<StyleSpan>> ReadStyle(std::string_view area, std::size_t at,
-                                         std::size_t stringCount, std::size_t& budget) {
+                                         std::size_t stringCount, DecodeBudget& budget) {
   std::vector<StyleSpan> spans;
   while (true) {
     if (!Fits(area, at, 4)) return Malformed("被截断：样式没有结束标记");
@@ -83,8 +75,7 @@ Parsed<std::vector<StyleSpan>> ReadStyle(std::string_view area, std::size_t at,
     if (name == kSpanEnd) return spans;
     if (!Fits(area, at, kSpanSize)) return Malformed("被截断：样式超出了末尾");
     if (name >= stringCount) return Malformed("中有样式的标签名超出了字符串的数目");
-    if (budget < kSpanSize) return Malformed("中的样式偏移相互重叠");
-    budget -= kSpanSize;
+    if (!budget.Spend(kSpanSize)) return Malformed("中的样式偏移相互重叠");
     spans.push_back({name, U32At(area, at + 4), U32At(area, at + 8)});
     at += kSpanSize;
   }
@@ -121,7 +112,7 @@ Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t
   if (header.stringCount == 0) return std::vector<std::string>{};
   const std::size_t stringsEnd = header.styleCount > 0 ? header.stylesStart : bytes.size();
   const std::string_view area = bytes.substr(header.stringsStart, stringsEnd - header.stringsStart);
-  std::size_t budget = DecodeBudget(bytes.size());
+  DecodeBudget budget(bytes.size());
   const bool utf8 = header.flags & kUtf8Flag;
   std::vector<std::string> strings;
   strings.reserve(header.stringCount);
@@ -130,8 +121,7 @@ Parsed<std::vector<std::string>> ReadStrings(std::string_view bytes, std::size_t
     auto string = utf8 ? ReadUtf8String(area, at) : ReadUtf16String(area, at);
     if (auto* error = std::get_if<FormatError>(&string)) return *error;
     auto& text = std::get<std::string>(string);
-    if (budget < text.size()) return Malformed("中的字符串偏移相互重叠");
-    budget -= text.size();
+    if (!budget.Spend(text.size())) return Malformed("中的字符串偏移相互重叠");
     strings.push_back(std::move(text));
   }
   return strings;
@@ -142,7 +132,7 @@ Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
                                                        const PoolHeader& header) {
   if (header.styleCount == 0) return std::vector<std::vector<StyleSpan>>{};
   const std::string_view area = bytes.substr(header.stylesStart);
-  std::size_t budget = DecodeBudget(bytes.size());
+  DecodeBudget budget(bytes.size());
   // Styles that share an offset share the spans, read once.
   std::unordered_map<std::uint32_t, std::size_t> readAt;
   std::vector<std::vector<StyleSpan>> styles;
@@ -150,9 +140,9 @@ Parsed<std::vector<std::vector<StyleSpan>>> ReadStyles(std::string_view bytes,
   for (std::uint32_t i = 0; i < header.styleCount; ++i) {
     const std::uint32_t at = U32At(bytes, offsetsAt + 4 * std::size_t{i});
     if (auto seen = readAt.find(at); seen != readAt.end()) {
-      const std::size_t spanBytes = styles[seen->second].size() * kSpanSize;
-      if (budget < spanBytes) return Malformed("中的样式偏移相互重叠");
-      budget -= spanBytes;
+      if (!budget.Spend(styles[seen->second].size() * kSpanSize)) {
+        return Malformed("中的样式偏移相互重叠");
+      }
       styles.push_back(styles[seen->second]);
       continue;
     }

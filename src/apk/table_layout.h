@@ -16,7 +16,6 @@ inline constexpr std::size_t kTypeHeaderSize = 20;  // the fields before the con
 inline constexpr std::size_t kConfigSizeField = 4;
 inline constexpr std::uint16_t kEntrySize = 8;
 inline constexpr std::uint16_t kMapEntrySize = 16;
-inline constexpr std::uint16_t kValueSize = 8;
 inline constexpr std::size_t kMapSize = 12;
 
 // ResTable_type flags and a ResTable_entry flag that change how entries are

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "apk/string_pool.h"
+#include "apk/typed_value.h"
 
 namespace velmora::apk {
 
@@ -12,22 +13,13 @@ namespace velmora::apk {
 // is decoded, the rest kept as bytes. Every string index in it has been
 // checked against its pool, so code working on the model can index freely.
 
-inline constexpr std::uint8_t kStringValueType = 0x03;  // Res_value::TYPE_STRING
 inline constexpr std::uint16_t kComplexEntry = 0x0001;  // ResTable_entry::FLAG_COMPLEX
 inline constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
-
-// A typed value (Res_value); a string's `data` indexes the global value pool.
-struct Value {
-  std::uint8_t dataType = 0;
-  std::uint32_t data = 0;
-
-  friend bool operator==(const Value&, const Value&) = default;
-};
 
 // One name/value pair of a bag (ResTable_map).
 struct MapItem {
   std::uint32_t name = 0;
-  Value value;
+  TypedValue value;
 
   friend bool operator==(const MapItem&, const MapItem&) = default;
 };
@@ -37,7 +29,7 @@ struct MapItem {
 struct Entry {
   std::uint16_t flags = 0;
   std::uint32_t key = 0;  // index into the package's key pool
-  Value value;            // a single value
+  TypedValue value;       // a single value
   std::uint32_t parent = 0;
   std::vector<MapItem> map;  // a bag's pairs
 

@@ -135,8 +135,11 @@ class PackageReader {
     if (flags != 0) return FormatError{where + "有无法识别的类型块标志 " + Hex(flags, 2)};
     if (!groupOf_[id]) return FormatError{where + "的类型块前面没有它的类型说明块"};
 
+    // A header padded to four bytes around the configuration must still fit
+    // the 16-bit header size when the chunk is written again.
     const std::uint32_t configSize = U32At(bytes, kTypeHeaderSize);
-    if (configSize < kConfigSizeField || configSize > chunk.headerSize - kTypeHeaderSize) {
+    if (configSize < kConfigSizeField || configSize > chunk.headerSize - kTypeHeaderSize ||
+        kTypeHeaderSize + configSize > 0xFFFC) {
       return FormatError{where + "的配置大小不对"};
     }
     const std::uint32_t entryCount = U32At(bytes, 12);
@@ -153,7 +156,7 @@ class PackageReader {
     // Each offset is read once; the budget stops offsets that overlap one
     // long bag from reading it again and again.
     std::unordered_map<std::uint32_t, std::uint32_t> entryAt;
-    std::size_t budget = 16 * bytes.size() + 65536;
+    DecodeBudget budget(bytes.size());
     for (std::uint32_t i = 0; i < entryCount; ++i) {
       const std::uint32_t offset = U32At(bytes, chunk.headerSize + 4 * std::size_t{i});
       if (offset == kNoEntry) {
@@ -176,7 +179,7 @@ class PackageReader {
     return std::nullopt;
   }
 
-  Failure ReadEntry(std::string_view bytes, std::size_t at, Entry& entry, std::size_t& budget) {
+  Failure ReadEntry(std::string_view bytes, std::size_t at, Entry& entry, DecodeBudget& budget) {
     if (!Fits(bytes, at, kEntrySize)) return FormatError{"有条目超出了类型块的末尾"};
     const std::uint16_t size = U16At(bytes, at);
     entry.flags = U16At(bytes, at + 2);
@@ -189,9 +192,10 @@ class PackageReader {
       return FormatError{"有条目的大小不对"};
     }
     if (!entry.complex()) {
-      if (budget < kEntrySize + kValueSize) return FormatError{"的条目偏移相互重叠"};
-      budget -= kEntrySize + kValueSize;
-      if (!Fits(bytes, at + kEntrySize, kValueSize)) return FormatError{"有条目超出了类型块的末尾"};
+      if (!budget.Spend(kEntrySize + kTypedValueSize)) return FormatError{"的条目偏移相互重叠"};
+      if (!Fits(bytes, at + kEntrySize, kTypedValueSize)) {
+        return FormatError{"有条目超出了类型块的末尾"};
+      }
       return ReadValue(bytes, at + kEntrySize, entry.value);
     }
     if (!Fits(bytes, at, kMapEntrySize)) return FormatError{"有条目超出了类型块的末尾"};
@@ -199,8 +203,7 @@ class PackageReader {
     const std::uint32_t count = U32At(bytes, at + 12);
     const std::uint64_t mapBytes = kMapSize * std::uint64_t{count};
     if (!Fits(bytes, at + kMapEntrySize, mapBytes)) return FormatError{"有条目超出了类型块的末尾"};
-    if (budget < kMapEntrySize + mapBytes) return FormatError{"的条目偏移相互重叠"};
-    budget -= kMapEntrySize + mapBytes;
+    if (!budget.Spend(kMapEntrySize + mapBytes)) return FormatError{"的条目偏移相互重叠"};
     entry.map.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::size_t item = at + kMapEntrySize + kMapSize * std::size_t{i};
@@ -210,10 +213,10 @@ class PackageReader {
     return std::nullopt;
   }
 
-  Failure ReadValue(std::string_view bytes, std::size_t at, Value& value) const {
-    if (U16At(bytes, at) != kValueSize) return FormatError{"有值的大小不对"};
-    value = {U8At(bytes, at + 3), U32At(bytes, at + 4)};
-    if (value.dataType == kStringValueType && value.data >= values_.strings.size()) {
+  Failure ReadValue(std::string_view bytes, std::size_t at, TypedValue& value) const {
+    if (U16At(bytes, at) != kTypedValueSize) return FormatError{"有值的大小不对"};
+    value = TypedValueAt(bytes, at);
+    if (value.dataType == kTypeString && value.data >= values_.strings.size()) {
       return FormatError{"有字符串值超出了全局字符串池"};
     }
     return std::nullopt;

@@ -6,26 +6,19 @@
 namespace velmora::apk {
 namespace {
 
-void AppendValue(std::string& out, const Value& value) {
-  AppendU16(out, kValueSize);
-  AppendU8(out, 0);
-  AppendU8(out, value.dataType);
-  AppendU32(out, value.data);
-}
-
 void AppendEntry(std::string& out, const Entry& entry) {
   AppendU16(out, entry.complex() ? kMapEntrySize : kEntrySize);
   AppendU16(out, entry.flags);
   AppendU32(out, entry.key);
   if (!entry.complex()) {
-    AppendValue(out, entry.value);
+    AppendTypedValue(out, entry.value);
     return;
   }
   AppendU32(out, entry.parent);
   AppendU32(out, static_cast<std::uint32_t>(entry.map.size()));
   for (const MapItem& item : entry.map) {
     AppendU32(out, item.name);
-    AppendValue(out, item.value);
+    AppendTypedValue(out, item.value);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "apk/chunk.h"
 #include "support/child_program.h"
 #include "support/required_tools.h"
+#include "support/split_app.h"
 #include "support/temp_dir.h"
 
 namespace velmora::apk {
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 using test::RunToEnd;
 using test::TempDir;
 
-constexpr const char* kFramework = "/usr/share/android-framework-res/framework-res.apk";
+constexpr const char* kFramework = test::SplitApp::kFramework;
 
 constexpr const char* kManifest = R"(<manifest
     xmlns:android="http://schemas.android.com/apk/res/android" package="org.velmora.merge">
@@ -274,6 +275,21 @@ std::size_t FirstEntry(const std::string& table) {
   return type + U32At(table, type + 16) + U32At(table, type + U16At(table, type + 2));
 }
 
+// Grows the configuration of the first type chunk until the chunk's header
+// is 0xFFFF bytes long, the most that its 16-bit size can say, and adjusts
+// every size and offset that this moves.
+void GrowFirstConfigToFill16BitHeader(std::string& table) {
+  const std::size_t type = FirstChunkOf(table, kTypeChunk);
+  const std::size_t package = U16At(table, 2) + U32At(table, U16At(table, 2) + 4);
+  const std::uint16_t headerSize = U16At(table, type + 2);
+  const std::uint32_t grow = 0xFFFF - headerSize;
+  table.insert(type + headerSize, grow, '\0');
+  table[type + 2] = table[type + 3] = '\xFF';
+  for (const std::size_t field : {std::size_t{4}, package + 4, type + 4, type + 16, type + 20}) {
+    PutU32(table, field, U32At(table, field) + grow);
+  }
+}
+
 struct RefusalCase {
   const char* name;
   std::vector<std::string> apks;
@@ -354,7 +370,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"chunk_larger_than_its_package",
                     {"full.apk"},
                     [](std::string& t) { PutU32(t, FirstChunkOf(t, kTypeChunk) + 4, 1u << 20); },
-                    "块的大小超出了所在数据的末尾"}),
+                    "块的大小超出了所在数据的末尾"},
+        RefusalCase{"configuration_too_large_to_write_back",
+                    {"full.apk"},
+                    [](std::string& t) { GrowFirstConfigToFill16BitHeader(t); },
+                    "类型 array 的配置大小不对"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ResourceTableMerge, every_truncation_of_a_table_is_refused) {

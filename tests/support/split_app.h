@@ -31,7 +31,7 @@ class SplitApp {
          dir_ / "res.zip"});
     ManifestOnlySplit("config.arm64_v8a", "7", "");
     if (error_.empty()) {
-      ZipInto("config.arm64_v8a.apk", {{kLibrary, LibraryBytes()}}, 0);
+      AddToArchive(dir_ / "config.arm64_v8a.apk", {{kLibrary, LibraryBytes()}}, 0);
     }
   }
 
@@ -80,24 +80,27 @@ class SplitApp {
     writer.Commit();
   }
 
+  // Adds `entries` to the archive at `path`, each compressed with `method`.
+  static void AddToArchive(const std::string& path,
+                           const std::map<std::string, std::string>& entries, int method) {
+    const std::string grown = path + ".grown";
+    {
+      auto created = apk::ZipWriter::Create(grown);
+      auto& writer = std::get<apk::ZipWriter>(created);
+      auto opened = apk::ZipReader::OpenFile(path, path);
+      const auto& reader = std::get<apk::ZipReader>(opened);
+      for (const apk::ZipEntry& entry : reader.Entries()) writer.Copy(reader, entry);
+      for (const auto& [name, bytes] : entries) writer.Add(name, bytes, method, 315532800);
+      writer.Commit();
+    }
+    std::filesystem::rename(grown, path);
+  }
+
  private:
   void Run(const std::vector<std::string>& argv) {
     if (!error_.empty()) return;
     const FinishedProgram run = RunToEnd(argv);
     if (run.exitStatus != 0) error_ = argv[0] + " " + argv[1] + ": " + run.out + run.err;
-  }
-
-  // Adds `entries` to the APK `name` of the set.
-  void ZipInto(const std::string& name, const std::map<std::string, std::string>& entries,
-               int method) {
-    auto created = apk::ZipWriter::Create(dir_ / ("full-" + name));
-    auto& writer = std::get<apk::ZipWriter>(created);
-    auto opened = apk::ZipReader::OpenFile(dir_ / name, name);
-    const auto& reader = std::get<apk::ZipReader>(opened);
-    for (const apk::ZipEntry& entry : reader.Entries()) writer.Copy(reader, entry);
-    for (const auto& [entryName, bytes] : entries) writer.Add(entryName, bytes, method, 315532800);
-    writer.Commit();
-    std::filesystem::rename(dir_ / ("full-" + name), dir_ / name);
   }
 
   void WriteSources() {
