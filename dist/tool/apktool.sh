@@ -27,19 +27,14 @@
 set -u
 
 script_dir=$(cd -- "$(dirname -- "$0")" && pwd)
+. "$script_dir/lib/messages.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
+usage="usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
   --java-home  the Java that runs apktool (empty: the java on PATH)
 environment:
   VELMORA_APKTOOL_HEAP  Java's largest heap, as java -Xmx takes it (8g, 6000m);
                         default: a quarter of the memory, at least 512m,
-                        at most 31g
-USAGE
-  exit 2
-}
+                        at most 31g"
 
 hint() {
   echo "提示：$*"
@@ -49,7 +44,7 @@ java_home=''
 while [ $# -gt 0 ]; do
   case $1 in
     --java-home)
-      [ $# -ge 2 ] || usage "$1 needs a value"
+      needs_value "$@"
       java_home=$2
       shift 2
       ;;

@@ -6,23 +6,19 @@
 # DEST is replaced only when every step succeeded.
 set -eu
 
-. "$(dirname -- "$0")/lib/scratch_beside.sh"
+here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
+. "$here/lib/scratch_beside.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
+usage='usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
                      --alias NAME [--java-home DIR] SET DEST
-  --merger  the velmora-merge program
-USAGE
-  exit 2
-}
+  --merger  the velmora-merge program'
 
 merger='' keystore='' storepass='' keypass='' alias='' java_home='' set_path='' dest=''
 while [ $# -gt 0 ]; do
   case $1 in
     --merger | --keystore | --storepass | --keypass | --alias | --java-home)
-      [ $# -ge 2 ] || usage "$1 needs a value"
+      needs_value "$@"
       case $1 in
         --merger) merger=$2 ;;
         --keystore) keystore=$2 ;;
@@ -53,7 +49,7 @@ done
 
 make_scratch_beside "$dest"
 "$merger" "$set_path" -o "$scratch/merged.apk"
-"$(dirname -- "$0")/sign-apk.sh" --signer apksigner --java-home "$java_home" \
+"$here/sign-apk.sh" --signer apksigner --java-home "$java_home" \
   --keystore "$keystore" --storepass "$storepass" --keypass "$keypass" --alias "$alias" \
   "$scratch/merged.apk"
 replace_from_scratch "$scratch/merged.apk" "$dest"

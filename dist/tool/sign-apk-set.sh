@@ -10,14 +10,10 @@
 set -eu
 
 here=$(dirname -- "$0")
-. "$here/lib/scratch_beside.sh"
+. "$here/lib/messages.sh"
 
-usage() {
-  echo "${0##*/}: $*" >&2
-  echo "usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD" \
-    "--alias NAME [--java-home DIR] FOLDER" >&2
-  exit 2
-}
+usage='usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD
+                       --alias NAME [--java-home DIR] FOLDER'
 
 # The options go to sign-apk.sh as they are; the last argument is the folder.
 [ $# -ge 1 ] || usage "no folder given"

@@ -10,24 +10,20 @@
 # The package is replaced only when every step succeeded.
 set -eu
 
-. "$(dirname -- "$0")/lib/scratch_beside.sh"
+here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
+. "$here/lib/scratch_beside.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
+usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
                    --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
   --java-home  the Java whose tools sign (empty: the java on PATH)
-  --tsa        time-stamp authority for jarsigner
-USAGE
-  exit 2
-}
+  --tsa        time-stamp authority for jarsigner'
 
 signer='' keystore='' storepass='' keypass='' alias='' java_home='' tsa='' package=''
 while [ $# -gt 0 ]; do
   case $1 in
     --signer | --keystore | --storepass | --keypass | --alias | --java-home | --tsa)
-      [ $# -ge 2 ] || usage "$1 needs a value"
+      needs_value "$@"
       case $1 in
         --signer) signer=$2 ;;
         --keystore) keystore=$2 ;;

@@ -1,12 +1,7 @@
-# Sourced by the tool scripts: work on a scratch copy beside the file to be
-# produced and move the finished result over it in one rename, so the file is
-# either the old one or a complete new one, never a half-written package.
-
-# Prints "<script name>: <message>" on standard error and ends with status 1.
-fail() {
-  echo "${0##*/}: $*" >&2
-  exit 1
-}
+# Sourced by the tool scripts, after messages.sh: work on a scratch copy beside
+# the file to be produced and move the finished result over it in one rename,
+# so the file is either the old one or a complete new one, never a
+# half-written package.
 
 # Makes the directory $scratch beside $1 (same file system, so the final rename
 # is atomic) and removes it, with whatever is left in it, when the script ends.
