@@ -28,6 +28,7 @@ set -u
 
 script_dir=$(cd -- "$(dirname -- "$0")" && pwd)
 . "$script_dir/lib/messages.sh"
+. "$script_dir/lib/scratch_beside.sh"
 
 usage="usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
   --java-home  the Java that runs apktool (empty: the java on PATH)
@@ -108,9 +109,7 @@ else
   set -- /usr/bin/apktool "-JXmx$heap" "$@"
 fi
 
-scratch=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$scratch"' EXIT
-trap 'exit 1' HUP INT TERM
+make_scratch
 
 # Standard output goes straight on; standard error goes on through tee, which
 # keeps a copy. The status comes back through a file, as a pipeline's status
