@@ -37,8 +37,8 @@ while [ $# -gt 0 ]; do
 done
 
 [ -n "$merger" ] || usage "no --merger given"
-[ -n "$dest" ] || usage "a set and a destination are needed"
-[ -x "$merger" ] || fail "velmora-merge not found at: $merger"
+[ -n "$dest" ] || usage "no set and destination given"
+[ -x "$merger" ] || fail "no velmora-merge at: $merger"
 
 make_scratch_beside "$dest"
 "$merger" "$set_path" -o "$scratch/merged.apk"

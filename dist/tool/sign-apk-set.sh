@@ -31,7 +31,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ -n "$folder" ] || usage "no folder given"
-[ -d "$folder" ] || usage "no such folder: $folder"
+[ -d "$folder" ] || fail "no such folder: $folder"
 put_java_home_first_on_path
 
 # The SHA-256 digests of the signer certificates of $1, on one line.
