@@ -27,19 +27,15 @@
 set -u
 
 script_dir=$(cd -- "$(dirname -- "$0")" && pwd)
+. "$script_dir/lib/messages.sh"
+. "$script_dir/lib/scratch_beside.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
+usage="usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
   --java-home  the Java that runs apktool (empty: the java on PATH)
 environment:
   VELMORA_APKTOOL_HEAP  Java's largest heap, as java -Xmx takes it (8g, 6000m);
                         default: a quarter of the memory, at least 512m,
-                        at most 31g
-USAGE
-  exit 2
-}
+                        at most 31g"
 
 hint() {
   echo "提示：$*"
@@ -49,7 +45,7 @@ java_home=''
 while [ $# -gt 0 ]; do
   case $1 in
     --java-home)
-      [ $# -ge 2 ] || usage "$1 needs a value"
+      needs_value "$@"
       java_home=$2
       shift 2
       ;;
@@ -113,9 +109,7 @@ else
   set -- /usr/bin/apktool "-JXmx$heap" "$@"
 fi
 
-scratch=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$scratch"' EXIT
-trap 'exit 1' HUP INT TERM
+make_scratch
 
 # Standard output goes straight on; standard error goes on through tee, which
 # keeps a copy. The status comes back through a file, as a pipeline's status

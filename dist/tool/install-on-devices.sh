@@ -10,14 +10,10 @@
 set -eu
 
 here=$(dirname -- "$0")
-. "$here/lib/scratch_beside.sh"
+. "$here/lib/messages.sh"
 . "$here/lib/apk_set.sh"
 
-usage() {
-  echo "${0##*/}: $*" >&2
-  echo "usage: install-on-devices.sh [adb install flags, such as -r] APK|FOLDER" >&2
-  exit 2
-}
+usage='usage: install-on-devices.sh [adb install flags, such as -r] APK|FOLDER'
 
 # adb's install flags (-r, -d, -g, -t) hold no blanks, so one text carries them.
 flags=''

@@ -6,34 +6,23 @@
 # DEST is replaced only when every step succeeded.
 set -eu
 
-. "$(dirname -- "$0")/lib/scratch_beside.sh"
+here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
+. "$here/lib/scratch_beside.sh"
+. "$here/lib/signing_key.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
+usage='usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
                      --alias NAME [--java-home DIR] SET DEST
-  --merger  the velmora-merge program
-USAGE
-  exit 2
-}
+  --merger  the velmora-merge program'
 
-merger='' keystore='' storepass='' keypass='' alias='' java_home='' set_path='' dest=''
+merger='' set_path='' dest=''
 while [ $# -gt 0 ]; do
   case $1 in
-    --merger | --keystore | --storepass | --keypass | --alias | --java-home)
-      [ $# -ge 2 ] || usage "$1 needs a value"
-      case $1 in
-        --merger) merger=$2 ;;
-        --keystore) keystore=$2 ;;
-        --storepass) storepass=$2 ;;
-        --keypass) keypass=$2 ;;
-        --alias) alias=$2 ;;
-        --java-home) java_home=$2 ;;
-      esac
+    --merger) needs_value "$@"; merger=$2; shift 2 ;;
+    -*)
+      take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    -*) usage "unknown option: $1" ;;
     *)
       if [ -z "$set_path" ]; then
         set_path=$1
@@ -48,13 +37,11 @@ while [ $# -gt 0 ]; do
 done
 
 [ -n "$merger" ] || usage "no --merger given"
-[ -n "$dest" ] || usage "a set and a destination are needed"
-[ -x "$merger" ] || fail "velmora-merge not found at: $merger"
+[ -n "$dest" ] || usage "no set and destination given"
+[ -x "$merger" ] || fail "no velmora-merge at: $merger"
 
 make_scratch_beside "$dest"
 "$merger" "$set_path" -o "$scratch/merged.apk"
-"$(dirname -- "$0")/sign-apk.sh" --signer apksigner --java-home "$java_home" \
-  --keystore "$keystore" --storepass "$storepass" --keypass "$keypass" --alias "$alias" \
-  "$scratch/merged.apk"
+sign_with_apksigner "$scratch/merged.apk"
 replace_from_scratch "$scratch/merged.apk" "$dest"
 echo "I: Merged, aligned and signed: $dest"

@@ -10,34 +10,29 @@
 set -eu
 
 here=$(dirname -- "$0")
-. "$here/lib/scratch_beside.sh"
+. "$here/lib/messages.sh"
+. "$here/lib/signing_key.sh"
 
-usage() {
-  echo "${0##*/}: $*" >&2
-  echo "usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD" \
-    "--alias NAME [--java-home DIR] FOLDER" >&2
-  exit 2
-}
+usage='usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD
+                       --alias NAME [--java-home DIR] FOLDER'
 
-# The options go to sign-apk.sh as they are; the last argument is the folder.
-[ $# -ge 1 ] || usage "no folder given"
-java_home='' previous=''
-remaining=$#
-while [ "$remaining" -gt 1 ]; do
-  [ "$previous" != --java-home ] || java_home=$1
-  previous=$1
-  set -- "$@" "$1"
-  shift
-  remaining=$((remaining - 1))
+folder=''
+while [ $# -gt 0 ]; do
+  case $1 in
+    -*)
+      take_key_option "$@" || usage "unknown option: $1"
+      shift 2
+      ;;
+    *)
+      [ -z "$folder" ] || usage "more than one folder: $folder, $1"
+      folder=$1
+      shift
+      ;;
+  esac
 done
-folder=$1
-shift
-[ -d "$folder" ] || usage "no such folder: $folder"
-if [ -n "$java_home" ]; then
-  # Debian's apksigner starts the java it finds on PATH.
-  PATH=$java_home/bin:$PATH
-  export PATH
-fi
+[ -n "$folder" ] || usage "no folder given"
+[ -d "$folder" ] || fail "no such folder: $folder"
+put_java_home_first_on_path
 
 # The SHA-256 digests of the signer certificates of $1, on one line.
 certificate_of() {
@@ -50,7 +45,7 @@ for apk in "$folder"/*.[Aa][Pp][Kk]; do
   [ -f "$apk" ] || continue
   total=$((total + 1))
   name=${apk##*/}
-  if ! "$here/sign-apk.sh" "$@" --signer apksigner "$apk"; then
+  if ! sign_with_apksigner "$apk"; then
     failed=$((failed + 1))
     results="$results
 E:   not signed, left as it was: $name"

@@ -10,36 +10,25 @@
 # The package is replaced only when every step succeeded.
 set -eu
 
-. "$(dirname -- "$0")/lib/scratch_beside.sh"
+here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
+. "$here/lib/scratch_beside.sh"
+. "$here/lib/signing_key.sh"
 
-usage() {
-  [ $# -eq 0 ] || echo "${0##*/}: $*" >&2
-  cat >&2 <<'USAGE'
-usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
+usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
                    --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
   --java-home  the Java whose tools sign (empty: the java on PATH)
-  --tsa        time-stamp authority for jarsigner
-USAGE
-  exit 2
-}
+  --tsa        time-stamp authority for jarsigner'
 
-signer='' keystore='' storepass='' keypass='' alias='' java_home='' tsa='' package=''
+signer='' tsa='' package=''
 while [ $# -gt 0 ]; do
   case $1 in
-    --signer | --keystore | --storepass | --keypass | --alias | --java-home | --tsa)
-      [ $# -ge 2 ] || usage "$1 needs a value"
-      case $1 in
-        --signer) signer=$2 ;;
-        --keystore) keystore=$2 ;;
-        --storepass) storepass=$2 ;;
-        --keypass) keypass=$2 ;;
-        --alias) alias=$2 ;;
-        --java-home) java_home=$2 ;;
-        --tsa) tsa=$2 ;;
-      esac
+    --signer) needs_value "$@"; signer=$2; shift 2 ;;
+    --tsa) needs_value "$@"; tsa=$2; shift 2 ;;
+    -*)
+      take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    -*) usage "unknown option: $1" ;;
     *)
       [ -z "$package" ] || usage "more than one package: $package, $1"
       package=$1
@@ -57,12 +46,7 @@ esac
 [ -f "$package" ] || fail "no such package: $package"
 [ -f "$keystore" ] || fail "no keystore at: $keystore"
 
-if [ -n "$java_home" ]; then
-  # Debian's apksigner starts the java it finds on PATH.
-  PATH=$java_home/bin:$PATH
-  export PATH
-fi
-
+put_java_home_first_on_path
 make_scratch_beside "$package"
 
 if [ "$signer" = apksigner ]; then

@@ -5,12 +5,12 @@
 # fails when none appeared, leaving an existing destination as it was.
 set -eu
 
-. "$(dirname -- "$0")/lib/scratch_beside.sh"
+here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
+. "$here/lib/scratch_beside.sh"
 
-if [ $# -lt 3 ] || [ "$1" != -o ]; then
-  echo "usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE..." >&2
-  exit 2
-fi
+usage='usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE...'
+if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
 dex=$2
 shift 2
 

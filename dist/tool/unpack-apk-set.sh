@@ -13,13 +13,12 @@
 set -eu
 
 here=$(dirname -- "$0")
+. "$here/lib/messages.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/apk_set.sh"
 
-if [ $# -ne 3 ] || [ "$1" != -o ]; then
-  echo "usage: unpack-apk-set.sh -o FOLDER ARCHIVE" >&2
-  exit 2
-fi
+usage='usage: unpack-apk-set.sh -o FOLDER ARCHIVE'
+if [ $# -ne 3 ] || [ "$1" != -o ]; then usage; fi
 folder=$2 archive=$3
 # unzip and mktemp would take a leading "-" for an option.
 case $archive in -*) archive=./$archive ;; esac

@@ -90,9 +90,7 @@ class RealPackageTest : public ShippedProgramTest {
   // The last line the tool wrote: the one before the exit status line (if
   // any) and the end banner.
   std::string LastToolLine() const {
-    Lines lines;
-    std::istringstream text(Output());
-    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    Lines lines = window_.lines;
     if (!lines.empty()) lines.pop_back();
     if (!lines.empty() && lines.back().starts_with("程序运行出错")) lines.pop_back();
     return lines.empty() ? "" : lines.back();

@@ -32,8 +32,9 @@ public class StandIn {
 }
 )";
 
-// The tool folder of the build's program, copied, with a Java home of its own
-// whose java records how it was started and then runs the shipped Java.
+// apktool.sh with what it needs of the build's tool folder, copied, and a Java
+// home of its own whose java records how it was started and then runs the
+// shipped Java.
 class ApktoolScriptTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,7 +42,10 @@ class ApktoolScriptTest : public ::testing::Test {
     if (IsSkipped() || HasFailure()) return;
     fs::create_directories(tool_);
     fs::copy(VELMORA_TEST_PROGRAM_DIR "/tool/apktool.sh", tool_ + "/apktool.sh");
-    fs::copy(VELMORA_TEST_PROGRAM_DIR "/tool/aapt2", tool_ + "/aapt2", fs::copy_options::recursive);
+    for (const char* folder : {"/aapt2", "/lib"}) {
+      fs::copy(VELMORA_TEST_PROGRAM_DIR "/tool" + std::string(folder), tool_ + folder,
+               fs::copy_options::recursive);
+    }
     const std::string realJava = ResolveJavaHome(Settings(VELMORA_TEST_PROGRAM_DIR)) + "/bin/java";
     java_ = WriteRecordingTool(work_, "假 java/bin/java", "exec \"" + realJava + "\" \"$@\"");
   }

@@ -1,20 +1,22 @@
-# Sourced by the tool scripts: work on a scratch copy beside the file to be
-# produced and move the finished result over it in one rename, so the file is
-# either the old one or a complete new one, never a half-written package.
+# Sourced by the tool scripts, after messages.sh: a scratch folder that goes
+# when the script ends, and the way to use one beside the file to be produced,
+# moving the finished result over it in one rename, so the file is either the
+# old one or a complete new one, never a half-written package.
 
-# Prints "<script name>: <message>" on standard error and ends with status 1.
-fail() {
-  echo "${0##*/}: $*" >&2
-  exit 1
-}
-
-# Makes the directory $scratch beside $1 (same file system, so the final rename
-# is atomic) and removes it, with whatever is left in it, when the script ends.
-make_scratch_beside() {
-  scratch=$(mktemp -d "$1.XXXXXX") || fail "cannot make a scratch directory beside $1"
+# Makes the directory $scratch with mktemp -d and the arguments given (none:
+# in the temporary folder) and removes it, with whatever is left in it, when
+# the script ends.
+make_scratch() {
+  scratch=$(mktemp -d "$@") || fail "cannot make a scratch directory"
   trap 'rm -rf -- "$scratch"' EXIT
   # A signal would otherwise end the shell without running the EXIT trap.
   trap 'exit 1' HUP INT TERM
+}
+
+# Makes $scratch beside $1: on the same file system, so the final rename is
+# atomic.
+make_scratch_beside() {
+  make_scratch "$1.XXXXXX"
 }
 
 # Moves $1 over $2. An existing $2 keeps its permissions; a new one gets the
