@@ -35,16 +35,18 @@ std::optional<std::string> SetFileThatIs(const std::string& folder, const struct
   return std::nullopt;
 }
 
-// Bytes as a person reads them: "620 字节", "1.5 MB", "2.0 GB".
+// Bytes as a person reads them: "620 字节", "1.5 MB", "2.0 GB", "3.1 TB".
 std::string ShownSize(std::uint64_t bytes) {
-  char shown[32];
-  const auto value = static_cast<double>(bytes);
   if (bytes < (1u << 20)) return std::to_string(bytes) + " 字节";
-  if (bytes < (std::uint64_t{1} << 30)) {
-    std::snprintf(shown, sizeof shown, "%.1f MB", value / (1 << 20));
-  } else {
-    std::snprintf(shown, sizeof shown, "%.1f GB", value / (1 << 30));
+  const char* unit = "MB";
+  auto value = static_cast<double>(bytes) / (1 << 20);
+  for (const char* larger : {"GB", "TB"}) {
+    if (value < 1024) break;
+    value /= 1024;
+    unit = larger;
   }
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%.1f %s", value, unit);
   return shown;
 }
 

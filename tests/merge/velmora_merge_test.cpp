@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"entry_crc_mismatch",
                     "config.arm64_v8a.apk 中的 lib/arm64-v8a/libdemo.so 已损坏（CRC"},
         RefusalCase{"member_crc_mismatch", "演示.xapk 中的 base.apk 已损坏（CRC"},
-        RefusalCase{"claims_more_than_free_space", "空间不足：合并需要约 2097152.0 GB，"}),
+        RefusalCase{"claims_more_than_free_space", "空间不足：合并需要约 2048.0 TB，"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(VelmoraMergeUsage, ends_with_status_2_and_the_usage_on_standard_error_unless_asked_for_it) {
