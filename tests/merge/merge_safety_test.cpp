@@ -29,11 +29,9 @@ class MergeSafetyTest : public VelmoraMergeTest {
   // The set's APKs as members of an archive, `replaced` ones forged anew.
   std::string SetArchive(const std::string& name, std::vector<ForgedEntry> replaced = {}) const {
     std::vector<ForgedEntry> members = std::move(replaced);
-    for (const auto& [file, bytes] : SetEntries([](const std::string& file) { return file; })) {
-      const bool isReplaced = std::any_of(members.begin(), members.end(),
-                                          [&](const ForgedEntry& m) { return m.name == file; });
-      if (!isReplaced) members.push_back({.name = file, .bytes = bytes});
-    }
+    std::map<std::string, std::string> files = app_->SetFiles();
+    for (const ForgedEntry& member : members) files.erase(member.name);
+    for (const auto& [file, path] : files) members.push_back({.name = file, .file = path});
     ForgedZip::Write(work_ / name, members);
     return work_ / name;
   }
