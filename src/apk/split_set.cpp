@@ -77,7 +77,11 @@ Parsed<SplitSet> SplitSet::Find(const std::string& path, const StepReport& repor
     Parsed<std::vector<fs::path>> files = ApkFiles(path);
     if (auto* failure = std::get_if<FormatError>(&files)) return *failure;
     set.files_ = std::move(std::get<std::vector<fs::path>>(files));
-    for (const fs::path& file : set.files_) set.apkBytes_ += fs::file_size(file, error);
+    for (const fs::path& file : set.files_) {
+      // One that cannot be sized now fails to open in a moment, with the reason.
+      const std::uintmax_t size = fs::file_size(file, error);
+      if (!error) set.apkBytes_ += size;
+    }
     return set;
   }
   if (!fs::is_regular_file(status)) return FormatError{"找不到安装包组：" + path};
