@@ -3,15 +3,22 @@
 // again), measured in the same run. The merge copies compressed data as it is,
 // so it should cost no more than that baseline, and at most twice it.
 //
-// Needs Debian's aapt2 for the small app at the set's core.
+// Then velmora-merge's peak memory (maximum resident set size, as
+// /usr/bin/time -v gives it) on a set with a 300 MB asset, as a folder and as
+// an .xapk, and on an .xapk whose base.apk records 620 bytes but inflates to
+// 300 MB, against its peak on the small app alone: at most 256 MB each.
+//
+// Needs Debian's aapt2 for the small app at the set's core, and its time.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "apk/split_merge.h"
 #include "apk/split_set.h"
+#include "support/forged_zip.h"
 #include "support/split_app.h"
 
 namespace {
@@ -73,6 +80,74 @@ void UnzipAndZip(const std::string& folder, const std::string& outputFolder) {
   }
 }
 
+// velmora-merge's peak resident memory in MB merging `set`, and its exit
+// status. /usr/bin/time measures it: a child spawned from this process would
+// start with this process's own peak as its figure.
+std::pair<double, int> PeakOfMerge(const test::TempDir& dir, const std::string& set) {
+  const std::string figure = dir / "peak.txt";
+  const test::FinishedProgram merge = test::RunToEnd(
+      {"/usr/bin/time", "-f", "%M", "-o", figure, VELMORA_MERGE_PATH, set, "-o", dir / "peak.apk"});
+  fs::remove(dir / "peak.apk");
+  // The figure is the last line; a failed run has "Command exited with..." before it.
+  std::string lines = test::TempDir::ReadFile(figure);
+  while (lines.ends_with('\n')) lines.pop_back();
+  return {std::stod(lines.substr(lines.rfind('\n') + 1)) / 1024, merge.exitStatus};
+}
+
+// The small app's set as an archive of `members`, the others as they are.
+std::string SetArchive(const test::SplitApp& app, const std::string& path,
+                       std::vector<test::ForgedEntry> members) {
+  for (const auto& [name, file] : app.SetFiles()) {
+    if (name != "base.apk") members.push_back({.name = name, .file = file});
+  }
+  test::ForgedZip::Write(path, members);
+  return path;
+}
+
+void PrintPeaks(const test::TempDir& dir, const test::SplitApp& app) {
+  if (!fs::exists("/usr/bin/time")) {
+    std::printf(
+        "velmora-merge peak memory: not measured, /usr/bin/time is missing (apt-get install "
+        "time)\n");
+    return;
+  }
+  constexpr std::uint64_t k300Megabytes = std::uint64_t{300} << 20;
+  const std::string folder = dir / "large set";
+  fs::create_directories(folder);
+  for (const auto& [name, path] : app.SetFiles()) fs::copy_file(path, folder + "/" + name);
+  std::vector<test::ForgedEntry> base = test::ForgedZip::EntriesOf(folder + "/base.apk");
+  base.push_back({.name = "assets/big.bin", .zeros = k300Megabytes, .method = 0});
+  test::ForgedZip::Write(folder + "/base.apk", base);
+
+  struct Case {
+    const char* what;
+    std::string set;
+    int status;  // the one it must end with
+  };
+  const Case cases[] = {
+      {"the small app (baseline)",
+       SetArchive(app, dir / "small.xapk",
+                  {{.name = "base.apk", .file = app.SetFiles().at("base.apk")}}),
+       0},
+      {"300 MB asset, folder", folder, 0},
+      {"300 MB asset, .xapk",
+       SetArchive(app, dir / "large.xapk", {{.name = "base.apk", .file = folder + "/base.apk"}}),
+       0},
+      {"base.apk of 620 bytes inflating to 300 MB, .xapk",
+       SetArchive(app, dir / "lying.xapk",
+                  {{.name = "base.apk", .zeros = k300Megabytes, .recordedSize = 620}}),
+       1},
+  };
+  std::printf("velmora-merge peak memory (maximum resident set size):\n");
+  double baseline = 0;
+  for (const Case& c : cases) {
+    const auto [megabytes, status] = PeakOfMerge(dir, c.set);
+    if (baseline == 0) baseline = megabytes;
+    std::printf("  %-50s %7.1f MB  (%.1f x baseline, target <= 256 MB)%s\n", c.what, megabytes,
+                megabytes / baseline, status == c.status ? "" : "  UNEXPECTED EXIT STATUS");
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -115,5 +190,6 @@ int main() {
   std::printf("unzip and zip the same bytes (baseline): %8.3f s\n", baseline);
   std::printf("velmora merge:                           %8.3f s  (%.3f x baseline, target <= 2)\n",
               merge, merge / baseline);
+  PrintPeaks(dir, app);
   return 0;
 }

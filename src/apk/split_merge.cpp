@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "apk/entry_name.h"
 #include "apk/manifest.h"
 #include "apk/resource_table.h"
 #include "apk/zip_writer.h"
@@ -137,6 +138,13 @@ bool IsSignatureFile(std::string_view name) {
                      [&](std::string_view extension) { return file.ends_with(extension); });
 }
 
+// Reads the whole of an entry that is copied without being inflated, so that
+// a size or CRC that does not match its data is refused here rather than
+// carried into the merged APK; nothing of it is kept.
+Parsed<std::monostate> CheckData(const ZipReader& archive, const ZipEntry& entry) {
+  return archive.Stream(entry, [](std::string_view) { return std::optional<FormatError>(); });
+}
+
 // Reads the manifests of a set's APKs and checks that they make one app: the
 // base first, then its config splits.
 Parsed<std::vector<SetApk>> ReadSet(std::vector<ZipReader> archives, const StepReport& report) {
@@ -167,6 +175,7 @@ struct MergedFiles {
 
 // Writes the base's entries, its manifest and table replaced by the merged
 // ones, then the splits' other entries; the first APK to hold a name wins.
+// An entry whose name could reach outside a folder is dropped, with a line.
 Parsed<std::monostate> WriteMergedApk(const std::vector<SetApk>& apks, MergedFiles merged,
                                       const std::string& output, const StepReport& report) {
   Parsed<ZipWriter> created = ZipWriter::Create(output);
@@ -178,6 +187,11 @@ Parsed<std::monostate> WriteMergedApk(const std::vector<SetApk>& apks, MergedFil
   for (const SetApk& apk : apks) {
     const bool isBase = &apk == &apks.front();
     for (const ZipEntry& entry : apk.archive.Entries()) {
+      if (std::optional<std::string_view> why = WhyUnsafeEntryName(entry.name)) {
+        report("丢弃 " + NameOf(apk) + " 中的条目 " + ShownEntryName(entry.name) + "：" +
+               std::string(*why));
+        continue;
+      }
       if (IsSignatureFile(entry.name)) {
         ++signatureFiles;
         continue;
@@ -188,6 +202,10 @@ Parsed<std::monostate> WriteMergedApk(const std::vector<SetApk>& apks, MergedFil
         report("重名文件 " + entry.name + "：保留 " + owner->second + " 中的，忽略 " + NameOf(apk) +
                " 中的");
         continue;
+      }
+      if (!ownFile) {
+        Parsed<std::monostate> checked = CheckData(apk.archive, entry);
+        if (auto* failure = std::get_if<FormatError>(&checked)) return *failure;
       }
       Parsed<std::monostate> added =
           entry.name == kManifest

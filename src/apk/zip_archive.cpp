@@ -1,9 +1,17 @@
 #include "apk/zip_archive.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <utility>
+
+#include "apk/entry_name.h"
+#include "apk/zip_raw_names.h"
 
 namespace velmora::apk {
 namespace {
@@ -12,52 +20,70 @@ std::string LibzipMessage(zip_error_t* error) {
   return zip_error_strerror(error);
 }
 
-std::string OpenFailure(int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string message = LibzipMessage(&error);
-  zip_error_fini(&error);
-  return message;
+FormatError Unreadable(const std::string& displayName, const std::string& why) {
+  return FormatError{displayName + " 不是可读的 ZIP 文件（" + why + "）"};
+}
+
+// The source libzip reads the archive through: the stream of `fd`, which it
+// closes when it is freed.
+zip_source_t* SourceOf(int fd, zip_error_t* error) {
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
+    zip_error_set(error, ZIP_ER_OPEN, errno);
+    ::close(fd);
+    return nullptr;
+  }
+  // A length of -1: to the end of the file.
+  zip_source_t* source = zip_source_filep_create(file, 0, -1, error);
+  if (source == nullptr) std::fclose(file);
+  return source;
+}
+
+// Whether libzip's `name` is how it reads `raw`: the same bytes but for each
+// NUL, which it turns into a blank.
+bool IsLibzipReadingOf(std::string_view name, std::string_view raw) {
+  return name.size() == raw.size() &&
+         std::equal(name.begin(), name.end(), raw.begin(), [](char seen, char real) {
+           return seen == real || (real == '\0' && seen == ' ');
+         });
 }
 
 }  // namespace
 
 Parsed<ZipReader> ZipReader::OpenFile(const std::string& path, std::string displayName) {
-  int code = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
-  if (archive == nullptr) {
-    return FormatError{displayName + " 不是可读的 ZIP 文件（" + OpenFailure(code) + "）"};
-  }
-  ZipReader reader;
-  reader.archive_ = archive;
-  reader.displayName_ = std::move(displayName);
-  return ListEntries(std::move(reader));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Unreadable(displayName, std::strerror(errno));
+  return OpenDescriptor(fd, std::move(displayName));
 }
 
-Parsed<ZipReader> ZipReader::OpenBytes(std::string bytes, std::string displayName) {
-  ZipReader reader;
-  reader.bytes_ = std::make_unique<std::string>(std::move(bytes));
-  reader.displayName_ = std::move(displayName);
+Parsed<ZipReader> ZipReader::OpenDescriptor(int fd, std::string displayName) {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source =
-      zip_source_buffer_create(reader.bytes_->data(), reader.bytes_->size(), 0, &error);
-  if (source != nullptr) {
+  // libzip reads from the stream's own offset on; a spooled file's is its end.
+  ::lseek(fd, 0, SEEK_SET);
+  ZipReader reader;
+  reader.displayName_ = std::move(displayName);
+  // The names are read first: the descriptor is libzip's once it has a source.
+  std::optional<std::vector<std::string>> rawNames = ReadRawEntryNames(fd);
+  if (zip_source_t* source = SourceOf(fd, &error)) {
     reader.archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (reader.archive_ == nullptr) zip_source_free(source);
   }
   if (reader.archive_ == nullptr) {
-    std::string message =
-        reader.displayName_ + " 不是可读的 ZIP 文件（" + LibzipMessage(&error) + "）";
+    FormatError failure = Unreadable(reader.displayName_, LibzipMessage(&error));
     zip_error_fini(&error);
-    return FormatError{std::move(message)};
+    return failure;
   }
   zip_error_fini(&error);
-  return ListEntries(std::move(reader));
+  return ListEntries(std::move(reader), rawNames);
 }
 
-Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader) {
+Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader,
+                                         const std::optional<std::vector<std::string>>& rawNames) {
   const zip_int64_t count = zip_get_num_entries(reader.archive_, 0);
+  // Where the two readings disagree, libzip's names stand: they are still
+  // checked as names, and they are what a copy of the entry would be called.
+  const bool haveRawNames = rawNames && rawNames->size() == static_cast<std::uint64_t>(count);
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t stat;
     zip_stat_init(&stat);
@@ -69,7 +95,9 @@ Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader) {
       return FormatError{reader.displayName_ + " 的中央目录第 " + std::to_string(i) +
                          " 项已损坏（" + LibzipMessage(zip_get_error(reader.archive_)) + "）"};
     }
-    reader.entries_.push_back(ZipEntry{stat.name, index, stat.comp_method, stat.size,
+    std::string name = stat.name;
+    if (haveRawNames && IsLibzipReadingOf(name, (*rawNames)[index])) name = (*rawNames)[index];
+    reader.entries_.push_back(ZipEntry{std::move(name), index, stat.comp_method, stat.size,
                                        stat.encryption_method != ZIP_EM_NONE, stat.mtime});
   }
   return reader;
@@ -77,7 +105,6 @@ Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader) {
 
 ZipReader::ZipReader(ZipReader&& other) noexcept
     : archive_(std::exchange(other.archive_, nullptr)),
-      bytes_(std::move(other.bytes_)),
       displayName_(std::move(other.displayName_)),
       entries_(std::move(other.entries_)) {}
 
@@ -85,7 +112,6 @@ ZipReader& ZipReader::operator=(ZipReader&& other) noexcept {
   if (this != &other) {
     if (archive_ != nullptr) zip_discard(archive_);
     archive_ = std::exchange(other.archive_, nullptr);
-    bytes_ = std::move(other.bytes_);
     displayName_ = std::move(other.displayName_);
     entries_ = std::move(other.entries_);
   }
@@ -102,32 +128,57 @@ const ZipEntry* ZipReader::Find(std::string_view name) const {
   return entry == entries_.end() ? nullptr : &*entry;
 }
 
-Parsed<std::string> ZipReader::Read(const ZipEntry& entry, std::uint64_t limit) const {
-  const std::string where = displayName_ + " 中的 " + entry.name;
+Parsed<std::monostate> ZipReader::Stream(const ZipEntry& entry, const ByteSink& sink) const {
+  const std::string where = displayName_ + " 中的 " + ShownEntryName(entry.name);
   if (entry.encrypted) return FormatError{where + " 已加密，无法读取"};
-  if (entry.size > limit) {
-    return FormatError{where + " 太大（" + std::to_string(entry.size) + " 字节）"};
-  }
   zip_file_t* file = zip_fopen_index(archive_, entry.index, 0);
   if (file == nullptr) {
     return FormatError{where + " 无法读取：" + LibzipMessage(zip_get_error(archive_))};
   }
-  // The declared size may lie; the buffer grows with what really comes, and
-  // libzip checks the size and CRC at the end.
+  // libzip inflates as long as the compressed data goes on, whatever size the
+  // archive records, so no read asks for more than one byte past that size:
+  // a lie is caught at its first extra byte. The end of the data, reached
+  // only at the recorded size, is where libzip checks the CRC.
+  char buffer[1 << 16];
+  std::uint64_t total = 0;
+  zip_int64_t count = 0;
+  std::optional<FormatError> failure;
+  while (!failure) {
+    const std::uint64_t left = entry.size - total;
+    count = zip_fread(file, buffer, left < sizeof buffer ? left + 1 : sizeof buffer);
+    if (count <= 0) break;
+    total += static_cast<std::uint64_t>(count);
+    if (total > entry.size) {
+      failure = FormatError{where + " 已损坏：解压后比记录的 " + std::to_string(entry.size) +
+                            " 字节更长"};
+    } else {
+      failure = sink(std::string_view(buffer, static_cast<std::size_t>(count)));
+    }
+  }
+  if (!failure && count < 0) {
+    failure = FormatError{where + " 已损坏（" + LibzipMessage(zip_file_get_error(file)) + "）"};
+  }
+  zip_fclose(file);
+  if (failure) return *failure;
+  if (total != entry.size) {
+    return FormatError{where + " 已损坏：解压后只有 " + std::to_string(total) + " 字节，记录为 " +
+                       std::to_string(entry.size) + " 字节"};
+  }
+  return std::monostate{};
+}
+
+Parsed<std::string> ZipReader::Read(const ZipEntry& entry, std::uint64_t limit) const {
+  if (entry.size > limit) {
+    return FormatError{displayName_ + " 中的 " + ShownEntryName(entry.name) + " 太大（" +
+                       std::to_string(entry.size) + " 字节）"};
+  }
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(entry.size, 1u << 24)));
-  char buffer[1 << 16];
-  zip_int64_t count = 0;
-  while ((count = zip_fread(file, buffer, sizeof buffer)) > 0) {
-    if (bytes.size() + static_cast<std::uint64_t>(count) > limit) break;
-    bytes.append(buffer, static_cast<std::size_t>(count));
-  }
-  std::string failure;
-  if (count < 0) failure = LibzipMessage(zip_file_get_error(file));
-  zip_fclose(file);
-  if (count > 0) return FormatError{where + " 已损坏：数据比记录的大小更长"};
-  if (!failure.empty()) return FormatError{where + " 已损坏（" + failure + "）"};
-  if (bytes.size() != entry.size) return FormatError{where + " 已损坏：大小不对"};
+  Parsed<std::monostate> read = Stream(entry, [&bytes](std::string_view piece) {
+    bytes.append(piece);
+    return std::optional<FormatError>();
+  });
+  if (auto* failure = std::get_if<FormatError>(&read)) return *failure;
   return bytes;
 }
 

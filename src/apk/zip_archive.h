@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,21 +15,26 @@ namespace velmora::apk {
 
 // One entry of an archive as its central directory lists it.
 struct ZipEntry {
-  std::string name;
+  std::string name;  // byte for byte, a NUL in it kept
   std::uint64_t index = 0;
   std::int32_t method = 0;  // the compression method (0 stored, 8 deflated)
-  std::uint64_t size = 0;   // uncompressed
+  std::uint64_t size = 0;   // uncompressed, as recorded
   bool encrypted = false;
   std::int64_t modified = 0;  // time_t of the entry's date and time
 };
 
+// Receives the bytes of an entry a piece at a time; a failure it returns ends
+// the reading.
+using ByteSink = std::function<std::optional<FormatError>(std::string_view piece)>;
+
 // A ZIP archive (an APK or a set archive) opened for reading with libzip, from
-// a file or from bytes it holds itself (an APK inside a set archive). Every
-// failure names the archive by its display name.
+// a file or from a descriptor (an APK of a set archive spooled to a file with
+// no name). Every failure names the archive by its display name.
 class ZipReader {
  public:
   static Parsed<ZipReader> OpenFile(const std::string& path, std::string displayName);
-  static Parsed<ZipReader> OpenBytes(std::string bytes, std::string displayName);
+  // Takes `fd` over (it is closed with the reader, or at once on a failure).
+  static Parsed<ZipReader> OpenDescriptor(int fd, std::string displayName);
 
   ZipReader(ZipReader&&) noexcept;
   ZipReader& operator=(ZipReader&&) noexcept;
@@ -39,8 +45,14 @@ class ZipReader {
   // The entry called `name`, or nullptr.
   const ZipEntry* Find(std::string_view name) const;
 
-  // The entry's uncompressed bytes. Fails on an encrypted entry, damaged data
-  // (a CRC or size that does not match) and on more than `limit` bytes.
+  // Hands the entry's uncompressed bytes to `sink`, never inflating past the
+  // size the archive records for it. Fails on an encrypted entry and on data
+  // that does not match the record: longer (at the first byte beyond it),
+  // shorter, or of another CRC; and with what `sink` returns.
+  Parsed<std::monostate> Stream(const ZipEntry& entry, const ByteSink& sink) const;
+
+  // The entry's uncompressed bytes, as Stream reads them. Fails as Stream
+  // does, and on a recorded size above `limit`.
   Parsed<std::string> Read(const ZipEntry& entry, std::uint64_t limit) const;
 
   // The libzip archive, for copying entries into another archive unchanged.
@@ -48,10 +60,10 @@ class ZipReader {
 
  private:
   ZipReader() = default;
-  static Parsed<ZipReader> ListEntries(ZipReader reader);
+  static Parsed<ZipReader> ListEntries(ZipReader reader,
+                                       const std::optional<std::vector<std::string>>& rawNames);
 
   zip* archive_ = nullptr;
-  std::unique_ptr<std::string> bytes_;  // what an archive opened from bytes reads
   std::string displayName_;
   std::vector<ZipEntry> entries_;
 };

@@ -5,10 +5,9 @@
 #include <memory>
 #include <sstream>
 
+#include "merge/merge_fixture.h"
 #include "support/child_program.h"
-#include "support/required_tools.h"
-#include "support/split_app.h"
-#include "support/temp_dir.h"
+#include "support/forged_zip.h"
 
 namespace velmora::test {
 namespace {
@@ -43,57 +42,6 @@ std::string ResourcesOf(const std::string& apk) {
 std::string ManifestOf(const std::string& apk) {
   return RunToEnd({"aapt2", "dump", "xmltree", "--file", "AndroidManifest.xml", apk}).out;
 }
-
-FinishedProgram Merge(const std::string& set, const std::string& output) {
-  return RunToEnd({VELMORA_MERGE_PATH, set, "-o", output});
-}
-
-class VelmoraMergeTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (!MissingTools({"aapt2"}).empty()) return;
-    appDir_ = std::make_unique<TempDir>();
-    app_ = std::make_unique<SplitApp>(*appDir_);
-  }
-  static void TearDownTestSuite() {
-    app_.reset();
-    appDir_.reset();
-  }
-
-  void SetUp() override {
-    RequireTools({"aapt2"});
-    if (IsSkipped() || HasFailure()) return;
-    ASSERT_EQ(app_->Error(), "");
-  }
-
-  // The set as a folder, copied into the work folder, plus `extra` APKs.
-  std::string SetFolder(const std::map<std::string, std::string>& extra = {}) const {
-    const std::string folder = work_ / "演示 set";
-    fs::create_directories(folder);
-    std::map<std::string, std::string> files = app_->SetFiles();
-    files.insert(extra.begin(), extra.end());
-    for (const auto& [name, path] : files) fs::copy_file(path, folder + "/" + name);
-    return folder;
-  }
-
-  // The set's APKs as archive entries, named by `entryName`.
-  template <typename Naming>
-  std::map<std::string, std::string> SetEntries(Naming entryName) const {
-    std::map<std::string, std::string> entries;
-    for (const auto& [name, path] : app_->SetFiles()) {
-      entries[entryName(name)] = TempDir::ReadFile(path);
-    }
-    return entries;
-  }
-
-  static std::unique_ptr<TempDir> appDir_;
-  static std::unique_ptr<SplitApp> app_;
-  TempDir work_;
-  const std::string output_ = work_ / "合并 结果.apk";
-};
-
-std::unique_ptr<TempDir> VelmoraMergeTest::appDir_;
-std::unique_ptr<SplitApp> VelmoraMergeTest::app_;
 
 enum class Packing { kFolder, kXapk, kApks };
 
@@ -163,6 +111,13 @@ struct RefusalCase {
 
 class RefusalTest : public VelmoraMergeTest, public ::testing::WithParamInterface<RefusalCase> {
  protected:
+  // Writes the APK at `path` anew with `extra` added to its entries.
+  static void ForgeApk(const std::string& path, const ForgedEntry& extra) {
+    std::vector<ForgedEntry> entries = ForgedZip::EntriesOf(path);
+    entries.push_back(extra);
+    ForgedZip::Write(path, entries);
+  }
+
   std::string RefusedSet() {
     const std::string& name = GetParam().name;
     if (name == "mismatched_version_code") {
@@ -190,13 +145,40 @@ class RefusalTest : public VelmoraMergeTest, public ::testing::WithParamInterfac
                              8);
       return folder;
     }
+    if (name == "entry_longer_than_recorded") {
+      const std::string folder = SetFolder();
+      ForgeApk(folder + "/base.apk",
+               {.name = "assets/lie.bin", .zeros = 1 << 20, .recordedSize = 620});
+      return folder;
+    }
+    if (name == "entry_crc_mismatch") {
+      const std::string folder = SetFolder();
+      std::vector<ForgedEntry> entries = ForgedZip::EntriesOf(folder + "/config.arm64_v8a.apk");
+      for (ForgedEntry& entry : entries) {
+        if (entry.name == SplitApp::kLibrary) entry.recordedCrc = 0x12345678;
+      }
+      ForgedZip::Write(folder + "/config.arm64_v8a.apk", entries);
+      return folder;
+    }
+    if (name == "member_crc_mismatch" || name == "claims_more_than_free_space") {
+      std::vector<ForgedEntry> members;
+      for (const auto& [member, bytes] : SetEntries([](const std::string& file) { return file; })) {
+        members.push_back({.name = member, .bytes = bytes});
+      }
+      if (name == "member_crc_mismatch") members.front().recordedCrc = 0x12345678;
+      if (name == "claims_more_than_free_space") members.front().recordedSize = 1ull << 50;
+      ForgedZip::Write(work_ / "演示.xapk", members);
+      return work_ / "演示.xapk";
+    }
     // Unrelated apps: two bases.
     return SetFolder({{"other.apk", app_->Whole()}});
   }
 };
 
 TEST_P(RefusalTest, says_why_in_one_line_and_writes_nothing) {
-  const FinishedProgram merge = Merge(RefusedSet(), output_);
+  const std::string set = RefusedSet();
+  const std::vector<std::string> before = NamesIn(work_.path());
+  const FinishedProgram merge = Merge(set, output_);
 
   EXPECT_EQ(merge.exitStatus, 1) << merge.out << merge.err;
   const std::size_t refusal = merge.out.find("合并失败：");
@@ -206,16 +188,24 @@ TEST_P(RefusalTest, says_why_in_one_line_and_writes_nothing) {
       << "the refusal is the last line:\n"
       << merge.out;
   EXPECT_FALSE(fs::exists(output_));
+  EXPECT_EQ(NamesIn(work_.path()), before) << "nothing is left beside the output";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusalTest,
-    ::testing::Values(RefusalCase{"mismatched_version_code", "config.x86.apk 的版本号 8"},
-                      RefusalCase{"feature_split", "extra.apk 是功能分包"},
-                      RefusalCase{"encrypted_apkm", "演示.apkm 是加密的 .apkm 文件"},
-                      RefusalCase{"damaged_zip", "base.apk 不是可读的 ZIP 文件"},
-                      RefusalCase{"truncated_manifest", "config.fr.apk 的"},
-                      RefusalCase{"unrelated_apps", "有多个基础包（base.apk、other.apk）"}),
+    ::testing::Values(
+        RefusalCase{"mismatched_version_code", "config.x86.apk 的版本号 8"},
+        RefusalCase{"feature_split", "extra.apk 是功能分包"},
+        RefusalCase{"encrypted_apkm", "演示.apkm 是加密的 .apkm 文件"},
+        RefusalCase{"damaged_zip", "base.apk 不是可读的 ZIP 文件"},
+        RefusalCase{"truncated_manifest", "config.fr.apk 的"},
+        RefusalCase{"unrelated_apps", "有多个基础包（base.apk、other.apk）"},
+        RefusalCase{"entry_longer_than_recorded",
+                    "base.apk 中的 assets/lie.bin 已损坏：解压后比记录的 620 字节更长"},
+        RefusalCase{"entry_crc_mismatch",
+                    "config.arm64_v8a.apk 中的 lib/arm64-v8a/libdemo.so 已损坏（CRC"},
+        RefusalCase{"member_crc_mismatch", "演示.xapk 中的 base.apk 已损坏（CRC"},
+        RefusalCase{"claims_more_than_free_space", "空间不足：合并需要约 2048.0 TB，"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(VelmoraMergeUsage, ends_with_status_2_and_the_usage_on_standard_error_unless_asked_for_it) {
