@@ -55,12 +55,12 @@ while read -r serial state; do
   # $flags is split into adb's flags on purpose.
   # shellcheck disable=SC2086
   if [ "$state" != device ]; then
-    echo "E: $serial: not installed, adb lists the device as: $state"
+    say "E: $serial: not installed, adb lists the device as: $state"
     failed=$((failed + 1))
   elif adb -s "$serial" "$verb" $flags "$@" </dev/null; then
-    echo "I: $serial: installed"
+    say "I: $serial: installed"
   else
-    echo "E: $serial: not installed, see adb's message above"
+    say "E: $serial: not installed, see adb's message above"
     failed=$((failed + 1))
   fi
 done <<EOF

@@ -68,7 +68,7 @@ I:   signed: $name"
 done
 [ "$total" -gt 0 ] || fail "no APK in the folder: $folder"
 
-echo "I: The set in $folder:$results"
-[ -z "$certificate" ] || echo "I: Signer certificate, SHA-256: $certificate"
+say "I: The set in $folder:$results"
+[ -z "$certificate" ] || say "I: Signer certificate, SHA-256: $certificate"
 [ "$failed" -eq 0 ] || fail "$failed of $total APKs are not signed alike; the set will not install"
-echo "I: All $total APKs signed with one certificate"
+say "I: All $total APKs signed with one certificate"

@@ -54,13 +54,13 @@ if [ "$signer" = apksigner ]; then
   apksigner sign --ks "$keystore" --ks-pass "pass:$storepass" --key-pass "pass:$keypass" \
     --ks-key-alias "$alias" --v1-signing-enabled true --v2-signing-enabled true \
     --v3-signing-enabled true --v4-signing-enabled false "$scratch/aligned.apk"
-  echo "I: Aligned and signed (v1, v2, v3): $package"
+  say "I: Aligned and signed (v1, v2, v3): $package"
 else
   if [ -n "$tsa" ]; then set -- -tsa "$tsa"; else set --; fi
   jarsigner -keystore "$keystore" -storepass "$storepass" -keypass "$keypass" "$@" \
     -signedjar "$scratch/signed.apk" "$package" "$alias"
   zipalign -p -f 4 "$scratch/signed.apk" "$scratch/aligned.apk"
-  echo "I: Signed (v1) and aligned: $package"
+  say "I: Signed (v1) and aligned: $package"
 fi
 
 replace_from_scratch "$scratch/aligned.apk" "$package"

@@ -64,7 +64,7 @@ chmod -R u+rwX "$set_folder"
 for apk in "$set_folder"/splits/*.[Aa][Pp][Kk]; do
   [ -f "$apk" ] || continue
   if [ -e "$set_folder/${apk##*/}" ]; then
-    echo "W: ${apk#"$set_folder"/} stays where it is: the set has a ${apk##*/} already"
+    say "W: ${apk#"$set_folder"/} stays where it is: the set has a ${apk##*/} already"
   else
     mv -- "$apk" "$set_folder/"
   fi
@@ -74,9 +74,9 @@ rmdir -- "$set_folder/splits" 2>/dev/null || true
 find_base_apk "$set_folder"
 if [ -n "$base" ] && [ "${base##*/}" != base.apk ]; then
   mv -- "$base" "$set_folder/base.apk"
-  echo "I: The base APK ${base##*/} is now base.apk"
+  say "I: The base APK ${base##*/} is now base.apk"
 elif [ -z "$base" ]; then
-  echo "W: No single base APK ($bases APKs name no split), so none is called base.apk"
+  say "W: No single base APK ($bases APKs name no split), so none is called base.apk"
 fi
 
 if [ -d "$folder" ]; then rmdir -- "$folder"; fi
@@ -87,6 +87,6 @@ for apk in "$folder"/*.[Aa][Pp][Kk]; do
   [ -f "$apk" ] || continue
   count=$((count + 1))
   split=$(split_name_of "$apk") || split='manifest unreadable'
-  echo "I:   ${apk##*/} (${split:-base})"
+  say "I:   ${apk##*/} (${split:-base})"
 done
-echo "I: Took $count APKs apart into: $folder"
+say "I: Took $count APKs apart into: $folder"
