@@ -11,14 +11,16 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/apk_set.sh"
 
-usage='usage: install-on-devices.sh [adb install flags, such as -r] APK|FOLDER'
+usage='usage: install-on-devices.sh [adb install flags, such as -r] [--] APK|FOLDER'
 
 # adb's install flags (-r, -d, -g, -t) hold no blanks, so one text carries them.
 flags=''
 while [ $# -gt 1 ]; do
   case $1 in
+    --) shift; break ;;
     -*) flags="$flags $1" ;;
     *) usage "not a flag: $1" ;;
   esac
@@ -26,6 +28,7 @@ while [ $# -gt 1 ]; do
 done
 [ $# -eq 1 ] || usage "no APK or folder given"
 target=$1
+keep_from_options target
 
 if [ -d "$target" ]; then
   verb=install-multiple

@@ -8,37 +8,41 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
 
 usage='usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
-                     --alias NAME [--java-home DIR] SET DEST
+                     --alias NAME [--java-home DIR] [--] SET DEST
   --merger  the velmora-merge program'
 
 merger='' set_path='' dest=''
+take_operand() {
+  if [ -z "$set_path" ]; then
+    set_path=$1
+  elif [ -z "$dest" ]; then
+    dest=$1
+  else
+    usage "more than a set and a destination: $1"
+  fi
+}
 while [ $# -gt 0 ]; do
   case $1 in
+    --) shift; break ;;
     --merger) needs_value "$@"; merger=$2; shift 2 ;;
     -*)
       take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    *)
-      if [ -z "$set_path" ]; then
-        set_path=$1
-      elif [ -z "$dest" ]; then
-        dest=$1
-      else
-        usage "more than a set and a destination: $1"
-      fi
-      shift
-      ;;
+    *) take_operand "$1"; shift ;;
   esac
 done
+for operand do take_operand "$operand"; done
 
 [ -n "$merger" ] || usage "no --merger given"
 [ -n "$dest" ] || usage "no set and destination given"
 [ -x "$merger" ] || fail "no velmora-merge at: $merger"
+keep_from_options set_path
 
 make_scratch_beside "$dest"
 "$merger" "$set_path" -o "$scratch/merged.apk"

@@ -12,30 +12,36 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
 
 usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
-                   --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
+                   --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL]
+                   {[--] PACKAGE | --package PACKAGE}
   --java-home  the Java whose tools sign (empty: the java on PATH)
-  --tsa        time-stamp authority for jarsigner'
+  --tsa        time-stamp authority for jarsigner
+  --package    the package, whatever its name, with options after it'
 
 signer='' tsa='' package=''
+take_package() {
+  [ -z "$package" ] || usage "more than one package: $package, $1"
+  package=$1
+}
 while [ $# -gt 0 ]; do
   case $1 in
+    --) shift; break ;;
     --signer) needs_value "$@"; signer=$2; shift 2 ;;
     --tsa) needs_value "$@"; tsa=$2; shift 2 ;;
+    --package) needs_value "$@"; take_package "$2"; shift 2 ;;
     -*)
       take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    *)
-      [ -z "$package" ] || usage "more than one package: $package, $1"
-      package=$1
-      shift
-      ;;
+    *) take_package "$1"; shift ;;
   esac
 done
+for operand do take_package "$operand"; done
 
 case $signer in
   apksigner | jarsigner) ;;
@@ -45,6 +51,7 @@ esac
 [ -n "$alias" ] || usage "no key alias given"
 [ -f "$package" ] || fail "no such package: $package"
 [ -f "$keystore" ] || fail "no keystore at: $keystore"
+keep_from_options package
 
 put_java_home_first_on_path
 make_scratch_beside "$package"

@@ -7,12 +7,26 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 
-usage='usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE...'
+usage='usage: smali-assemble.sh -o DEX [smali assemble options] [--] SOURCE...'
 if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
 dex=$2
 shift 2
+
+# After "--" every argument is a source.
+sources_follow=false
+for argument do
+  shift
+  if [ "$sources_follow" = false ] && [ "$argument" = -- ]; then
+    sources_follow=true
+    continue
+  fi
+  [ "$sources_follow" = false ] || keep_from_options argument
+  set -- "$@" "$argument"
+done
+[ $# -gt 0 ] || usage "no source given"
 
 make_scratch_beside "$dex"
 smali assemble -o "$scratch/classes.dex" "$@"

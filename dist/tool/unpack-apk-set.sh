@@ -14,15 +14,16 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/apk_set.sh"
 
-usage='usage: unpack-apk-set.sh -o FOLDER ARCHIVE'
+usage='usage: unpack-apk-set.sh -o FOLDER [--] ARCHIVE'
+if [ $# -eq 4 ] && [ "$3" = -- ]; then set -- "$1" "$2" "$4"; fi
 if [ $# -ne 3 ] || [ "$1" != -o ]; then usage; fi
 folder=$2 archive=$3
-# unzip and mktemp would take a leading "-" for an option.
-case $archive in -*) archive=./$archive ;; esac
-case $folder in -*) folder=./$folder ;; esac
+keep_from_options archive
+keep_from_options folder
 # The scratch folder goes beside the folder, not into it.
 while [ "${folder%/}" != "$folder" ] && [ -n "${folder%/}" ]; do folder=${folder%/}; done
 

@@ -40,6 +40,8 @@ RunReport PressButton(const Settings& settings, std::string_view section, const 
 }  // namespace
 
 std::unique_ptr<ShippedProgram> ShippedProgramTest::program_;
+std::unique_ptr<TempDir> ShippedProgramTest::splitAppDir_;
+std::unique_ptr<SplitApp> ShippedProgramTest::splitApp_;
 std::string ShippedProgramTest::unsignedPackage_;
 std::string ShippedProgramTest::buildOutput_;
 
@@ -48,6 +50,8 @@ void ShippedProgramTest::SetUpTestSuite() {
 }
 
 void ShippedProgramTest::TearDownTestSuite() {
+  splitApp_.reset();
+  splitAppDir_.reset();
   program_.reset();
   unsignedPackage_.clear();
   buildOutput_.clear();
@@ -67,6 +71,16 @@ std::string ShippedProgramTest::CopyOfDemoApp(std::string_view name) const {
 
 std::string ShippedProgramTest::CopyOfBrokenSmali(std::string_view name) const {
   return CopyOfTestData("broken-smali", folder_ + "/" + std::string(name));
+}
+
+void ShippedProgramTest::CopySplitSetTo(const std::string& folder) const {
+  if (!splitApp_) {
+    splitAppDir_ = std::make_unique<TempDir>();
+    splitApp_ = std::make_unique<SplitApp>(*splitAppDir_);
+  }
+  ASSERT_EQ(splitApp_->Error(), "");
+  fs::create_directories(folder);
+  for (const auto& [name, path] : splitApp_->SetFiles()) fs::copy_file(path, folder + "/" + name);
 }
 
 void ShippedProgramTest::BuildUnsignedPackage() {
@@ -129,6 +143,10 @@ bool IsAligned(const std::string& package) {
 std::string ListedClasses(const std::string& dexOrPackage) {
   const FinishedProgram listing = RunToEnd({"baksmali", "list", "classes", dexOrPackage});
   return listing.out + listing.err;
+}
+
+bool Zipped(const std::string& folder, const std::string& archive) {
+  return RunToEnd({"sh", "-c", "cd \"$0\" && zip -qr \"$1\" .", folder, archive}).exitStatus == 0;
 }
 
 bool IsEndBanner(const std::string& line, std::string_view comment) {

@@ -33,5 +33,5 @@ put_java_home_first_on_path() {
 # key taken, through sign-apk.sh.
 sign_with_apksigner() {
   "$(dirname -- "$0")/sign-apk.sh" --signer apksigner --java-home "$java_home" \
-    --keystore "$keystore" --storepass "$storepass" --keypass "$keypass" --alias "$alias" "$1"
+    --keystore "$keystore" --storepass "$storepass" --keypass "$keypass" --alias "$alias" -- "$1"
 }
