@@ -9,6 +9,7 @@ set -eu
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/not_an_option.sh"
+. "$here/lib/same_file.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
 
@@ -42,6 +43,9 @@ for operand do take_operand "$operand"; done
 [ -n "$merger" ] || usage "no --merger given"
 [ -n "$dest" ] || usage "no set and destination given"
 [ -x "$merger" ] || fail "no velmora-merge at: $merger"
+# The merged APK must not replace a part of the set, nor join the set folder.
+refuse_destination_of_source "$dest" "$set_path"
+refuse_destination_inside "$dest" "$set_path"
 keep_from_options set_path
 
 make_scratch_beside "$dest"

@@ -8,6 +8,7 @@ set -eu
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/not_an_option.sh"
+. "$here/lib/same_file.sh"
 . "$here/lib/scratch_beside.sh"
 
 usage='usage: smali-assemble.sh -o DEX [smali assemble options] [--] SOURCE...'
@@ -15,7 +16,9 @@ if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
 dex=$2
 shift 2
 
-# After "--" every argument is a source.
+# After "--" every argument is a source. Without it, sources and the values of
+# smali's options cannot be told apart, so every argument that names a file or
+# folder is checked against the destination.
 sources_follow=false
 for argument do
   shift
@@ -23,6 +26,7 @@ for argument do
     sources_follow=true
     continue
   fi
+  [ ! -e "$argument" ] || refuse_destination_of_source "$dex" "$argument"
   [ "$sources_follow" = false ] || keep_from_options argument
   set -- "$@" "$argument"
 done

@@ -15,6 +15,7 @@ set -eu
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/not_an_option.sh"
+. "$here/lib/same_file.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/apk_set.sh"
 
@@ -28,6 +29,7 @@ keep_from_options folder
 while [ "${folder%/}" != "$folder" ] && [ -n "${folder%/}" ]; do folder=${folder%/}; done
 
 [ -f "$archive" ] || fail "no such archive: $archive"
+refuse_destination_of_source "$folder" "$archive"
 if [ -e "$folder" ] && { [ ! -d "$folder" ] || [ -n "$(ls -A -- "$folder")" ]; }; then
   fail "$folder already exists and is not an empty folder; choose a new one"
 fi
