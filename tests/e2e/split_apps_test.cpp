@@ -11,6 +11,7 @@
 #include "support/recording_tool.h"
 #include "support/required_tools.h"
 #include "support/scoped_environment.h"
+#include "support/stubborn_tool.h"
 
 namespace velmora::test {
 namespace {
@@ -178,6 +179,24 @@ TEST_F(SplitAppsTest, takes_files_out_with_the_users_umask_whatever_modes_the_ar
   };
   EXPECT_EQ(mode("manifest.json"), fs::perms(0666 & ~mask));
   EXPECT_EQ(mode("Android/obb"), fs::perms(0777 & ~mask));
+}
+
+TEST_F(SplitAppsTest, reads_serials_with_blanks_from_crlf_lines_and_gives_up_on_a_hung_adb) {
+  const std::string adb = StandInAdb("甲 乙\\tdevice\\r\\n丙\\tunauthorized\\r");
+  const std::string base = work_ / "应用 集/org.velmora.split.apk";
+  Press("UserDefine1", base);
+  EXPECT_TRUE(OutputHolds("I: 甲 乙: installed")) << Output();
+  EXPECT_TRUE(OutputHolds("E: 丙: not installed, adb lists the device as: unauthorized"));
+  EXPECT_EQ(RecordedArguments(adb).back(), "[-s][甲 乙][install][-r][" + base + "]");
+
+  // The hung adb has a child of its own, which has to go with it.
+  work_.Write("假 adb/adb", "#!/bin/sh\nsleep 600 & echo $! > \"$0.pid\"; wait\n");
+  const ScopedEnvironment shortWait("VELMORA_ADB_WAIT", "1");
+  Press("UserDefine1", base);
+  EXPECT_TRUE(OutputHolds("adb did not answer within 1 seconds")) << Output();
+  EXPECT_TRUE(OutputHolds("run adb kill-server, then try again")) << Output();
+  EXPECT_TRUE(EndedWithStatus("安装到设备", 1));
+  EXPECT_TRUE(HasEnded(std::stoi(TempDir::ReadFile(adb + ".pid"))));
 }
 
 TEST_F(SplitAppsTest, installs_on_each_device_and_says_at_once_when_there_is_none) {
