@@ -13,9 +13,11 @@ here=$(dirname -- "$0")
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
 
-usage='usage: merge-apks.sh --merger PROGRAM --keystore FILE --storepass PASSWORD --keypass PASSWORD
-                     --alias NAME [--java-home DIR] [--] SET DEST
-  --merger  the velmora-merge program'
+usage='usage: merge-apks.sh --merger PROGRAM --keystore FILE --alias NAME [--java-home DIR]
+                     [--] SET DEST
+  --merger  the velmora-merge program
+environment:
+  VELMORA_STOREPASS, VELMORA_KEYPASS  the passwords, as sign-apk.sh takes them'
 
 merger='' set_path='' dest=''
 take_operand() {

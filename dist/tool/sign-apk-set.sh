@@ -14,8 +14,9 @@ here=$(dirname -- "$0")
 . "$here/lib/not_an_option.sh"
 . "$here/lib/signing_key.sh"
 
-usage='usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD
-                       --alias NAME [--java-home DIR] [--] FOLDER'
+usage='usage: sign-apk-set.sh --keystore FILE --alias NAME [--java-home DIR] [--] FOLDER
+environment:
+  VELMORA_STOREPASS, VELMORA_KEYPASS  the passwords, as sign-apk.sh takes them'
 
 folder=''
 take_folder() {
