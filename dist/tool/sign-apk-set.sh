@@ -11,27 +11,32 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/signing_key.sh"
 
-usage='usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD
-                       --alias NAME [--java-home DIR] FOLDER'
+usage='usage: sign-apk-set.sh --keystore FILE --alias NAME [--java-home DIR] [--] FOLDER
+environment:
+  VELMORA_STOREPASS, VELMORA_KEYPASS  the passwords, as sign-apk.sh takes them'
 
 folder=''
+take_folder() {
+  [ -z "$folder" ] || usage "more than one folder: $folder, $1"
+  folder=$1
+}
 while [ $# -gt 0 ]; do
   case $1 in
+    --) shift; break ;;
     -*)
       take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    *)
-      [ -z "$folder" ] || usage "more than one folder: $folder, $1"
-      folder=$1
-      shift
-      ;;
+    *) take_folder "$1"; shift ;;
   esac
 done
+for operand do take_folder "$operand"; done
 [ -n "$folder" ] || usage "no folder given"
 [ -d "$folder" ] || fail "no such folder: $folder"
+keep_from_options folder
 put_java_home_first_on_path
 
 # The SHA-256 digests of the signer certificates of $1, on one line.
@@ -68,7 +73,7 @@ I:   signed: $name"
 done
 [ "$total" -gt 0 ] || fail "no APK in the folder: $folder"
 
-echo "I: The set in $folder:$results"
-[ -z "$certificate" ] || echo "I: Signer certificate, SHA-256: $certificate"
+say "I: The set in $folder:$results"
+[ -z "$certificate" ] || say "I: Signer certificate, SHA-256: $certificate"
 [ "$failed" -eq 0 ] || fail "$failed of $total APKs are not signed alike; the set will not install"
-echo "I: All $total APKs signed with one certificate"
+say "I: All $total APKs signed with one certificate"

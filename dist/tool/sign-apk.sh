@@ -7,35 +7,46 @@
 # comes after it. Android refuses the SHA-256 digests of today's jarsigner
 # below API level 18; sign such old packages with apksigner.
 #
+# The passwords come in the environment (lib/signing_key.sh says why) and go
+# on to the signer by the variables' names, never on its command line.
+#
 # The package is replaced only when every step succeeded.
 set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
 
-usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
-                   --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
+usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --alias NAME
+                   [--java-home DIR] [--tsa URL] {[--] PACKAGE | --package PACKAGE}
   --java-home  the Java whose tools sign (empty: the java on PATH)
-  --tsa        time-stamp authority for jarsigner'
+  --tsa        time-stamp authority for jarsigner
+  --package    the package, whatever its name, with options after it
+environment:
+  VELMORA_STOREPASS, VELMORA_KEYPASS  the passwords of the keystore and of the
+               key (--storepass PASSWORD and --keypass PASSWORD set them)'
 
 signer='' tsa='' package=''
+take_package() {
+  [ -z "$package" ] || usage "more than one package: $package, $1"
+  package=$1
+}
 while [ $# -gt 0 ]; do
   case $1 in
+    --) shift; break ;;
     --signer) needs_value "$@"; signer=$2; shift 2 ;;
     --tsa) needs_value "$@"; tsa=$2; shift 2 ;;
+    --package) needs_value "$@"; take_package "$2"; shift 2 ;;
     -*)
       take_key_option "$@" || usage "unknown option: $1"
       shift 2
       ;;
-    *)
-      [ -z "$package" ] || usage "more than one package: $package, $1"
-      package=$1
-      shift
-      ;;
+    *) take_package "$1"; shift ;;
   esac
 done
+for operand do take_package "$operand"; done
 
 case $signer in
   apksigner | jarsigner) ;;
@@ -45,22 +56,23 @@ esac
 [ -n "$alias" ] || usage "no key alias given"
 [ -f "$package" ] || fail "no such package: $package"
 [ -f "$keystore" ] || fail "no keystore at: $keystore"
+keep_from_options package
 
 put_java_home_first_on_path
 make_scratch_beside "$package"
 
 if [ "$signer" = apksigner ]; then
   zipalign -p -f 4 "$package" "$scratch/aligned.apk"
-  apksigner sign --ks "$keystore" --ks-pass "pass:$storepass" --key-pass "pass:$keypass" \
+  apksigner sign --ks "$keystore" --ks-pass env:VELMORA_STOREPASS --key-pass env:VELMORA_KEYPASS \
     --ks-key-alias "$alias" --v1-signing-enabled true --v2-signing-enabled true \
     --v3-signing-enabled true --v4-signing-enabled false "$scratch/aligned.apk"
-  echo "I: Aligned and signed (v1, v2, v3): $package"
+  say "I: Aligned and signed (v1, v2, v3): $package"
 else
   if [ -n "$tsa" ]; then set -- -tsa "$tsa"; else set --; fi
-  jarsigner -keystore "$keystore" -storepass "$storepass" -keypass "$keypass" "$@" \
-    -signedjar "$scratch/signed.apk" "$package" "$alias"
+  jarsigner -keystore "$keystore" -storepass:env VELMORA_STOREPASS -keypass:env VELMORA_KEYPASS \
+    "$@" -signedjar "$scratch/signed.apk" "$package" "$alias"
   zipalign -p -f 4 "$scratch/signed.apk" "$scratch/aligned.apk"
-  echo "I: Signed (v1) and aligned: $package"
+  say "I: Signed (v1) and aligned: $package"
 fi
 
 replace_from_scratch "$scratch/aligned.apk" "$package"

@@ -7,15 +7,33 @@ set -eu
 
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
+. "$here/lib/not_an_option.sh"
+. "$here/lib/same_file.sh"
 . "$here/lib/scratch_beside.sh"
 
-usage='usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE...'
+usage='usage: smali-assemble.sh -o DEX [smali assemble options] [--] SOURCE...'
 if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
 dex=$2
 shift 2
+
+# After "--" every argument is a source. Without it, sources and the values of
+# smali's options cannot be told apart, so every argument that names a file or
+# folder is checked against the destination.
+sources_follow=false
+for argument do
+  shift
+  if [ "$sources_follow" = false ] && [ "$argument" = -- ]; then
+    sources_follow=true
+    continue
+  fi
+  [ ! -e "$argument" ] || refuse_destination_of_source "$dex" "$argument"
+  [ "$sources_follow" = false ] || keep_from_options argument
+  set -- "$@" "$argument"
+done
+[ $# -gt 0 ] || usage "no source given"
 
 make_scratch_beside "$dex"
 smali assemble -o "$scratch/classes.dex" "$@"
 [ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"
 replace_from_scratch "$scratch/classes.dex" "$dex"
-echo "I: Assembled: $dex"
+say "I: Assembled: $dex"

@@ -16,13 +16,9 @@ class MergeSectionTest : public ShippedProgramTest {};
 TEST_F(MergeSectionTest, turns_a_set_folder_into_one_aligned_apk_that_apksigner_verifies) {
   RequireTools({"aapt2"});
   if (IsSkipped() || HasFailure()) return;
-  TempDir appDir;
-  const SplitApp app(appDir);
-  ASSERT_EQ(app.Error(), "");
   // A folder's name is kept whole in the proposal, dots and all.
   const std::string set = folder_ + "/演示 app.v7";
-  fs::create_directories(set);
-  for (const auto& [name, path] : app.SetFiles()) fs::copy_file(path, set + "/" + name);
+  ASSERT_NO_FATAL_FAILURE(CopySplitSetTo(set));
   const std::string merged = folder_ + "/演示 app.v7_merged.apk";
 
   const RunReport run = Press("UserDefine13", set, merged);

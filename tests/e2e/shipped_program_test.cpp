@@ -1,9 +1,11 @@
 #include "e2e/shipped_program_test.h"
 
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "exec/button_requests.h"
 #include "support/required_tools.h"
@@ -12,6 +14,9 @@ namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+const std::pair<const char*, const char*> kPasswordVariables[] = {
+    {"VELMORA_STOREPASS", "storepass"}, {"VELMORA_KEYPASS", "keypass"}};
 
 // Copies a folder of the test data to `copy` and returns `copy`.
 std::string CopyOfTestData(std::string_view dataFolder, const std::string& copy) {
@@ -40,14 +45,24 @@ RunReport PressButton(const Settings& settings, std::string_view section, const 
 }  // namespace
 
 std::unique_ptr<ShippedProgram> ShippedProgramTest::program_;
+std::unique_ptr<TempDir> ShippedProgramTest::splitAppDir_;
+std::unique_ptr<SplitApp> ShippedProgramTest::splitApp_;
 std::string ShippedProgramTest::unsignedPackage_;
 std::string ShippedProgramTest::buildOutput_;
 
 void ShippedProgramTest::SetUpTestSuite() {
   program_ = std::make_unique<ShippedProgram>();
+  // The shipped signing sections take the key's passwords from these, as
+  // Velmora hands them to its tools.
+  for (const auto& [variable, key] : kPasswordVariables) {
+    ::setenv(variable, ShippedSettings().ReadSetting("KeystoreFile", key, "").c_str(), 1);
+  }
 }
 
 void ShippedProgramTest::TearDownTestSuite() {
+  for (const auto& [variable, key] : kPasswordVariables) ::unsetenv(variable);
+  splitApp_.reset();
+  splitAppDir_.reset();
   program_.reset();
   unsignedPackage_.clear();
   buildOutput_.clear();
@@ -67,6 +82,16 @@ std::string ShippedProgramTest::CopyOfDemoApp(std::string_view name) const {
 
 std::string ShippedProgramTest::CopyOfBrokenSmali(std::string_view name) const {
   return CopyOfTestData("broken-smali", folder_ + "/" + std::string(name));
+}
+
+void ShippedProgramTest::CopySplitSetTo(const std::string& folder) const {
+  if (!splitApp_) {
+    splitAppDir_ = std::make_unique<TempDir>();
+    splitApp_ = std::make_unique<SplitApp>(*splitAppDir_);
+  }
+  ASSERT_EQ(splitApp_->Error(), "");
+  fs::create_directories(folder);
+  for (const auto& [name, path] : splitApp_->SetFiles()) fs::copy_file(path, folder + "/" + name);
 }
 
 void ShippedProgramTest::BuildUnsignedPackage() {
@@ -129,6 +154,10 @@ bool IsAligned(const std::string& package) {
 std::string ListedClasses(const std::string& dexOrPackage) {
   const FinishedProgram listing = RunToEnd({"baksmali", "list", "classes", dexOrPackage});
   return listing.out + listing.err;
+}
+
+bool Zipped(const std::string& folder, const std::string& archive) {
+  return RunToEnd({"sh", "-c", "cd \"$0\" && zip -qr \"$1\" .", folder, archive}).exitStatus == 0;
 }
 
 bool IsEndBanner(const std::string& line, std::string_view comment) {

@@ -11,6 +11,7 @@
 #include "exec/command_pipeline.h"
 #include "exec/recording_window.h"
 #include "support/child_program.h"
+#include "support/split_app.h"
 #include "support/temp_dir.h"
 
 namespace velmora::test {
@@ -38,6 +39,10 @@ class ShippedProgramTest : public ::testing::Test {
   void CopyUnsignedPackageTo(const std::string& path) const;
   // The broken smali folder, copied into the work folder as `name`.
   std::string CopyOfBrokenSmali(std::string_view name) const;
+  // Copies the APKs of the suite's split app (support/split_app.h, built when
+  // a test first asks for it) into the new folder `folder`; a fatal failure
+  // when aapt2 could not build it.
+  void CopySplitSetTo(const std::string& folder) const;
 
   // Presses the button that runs `section` with the path field holding
   // `source`; the save prompt, if it is shown, is answered with `answer`.
@@ -62,6 +67,8 @@ class ShippedProgramTest : public ::testing::Test {
   static void BuildUnsignedPackage();
 
   static std::unique_ptr<ShippedProgram> program_;
+  static std::unique_ptr<TempDir> splitAppDir_;
+  static std::unique_ptr<SplitApp> splitApp_;
   static std::string unsignedPackage_;  // empty until built, or when the build failed
   static std::string buildOutput_;
 };
@@ -83,5 +90,8 @@ bool IsEndBanner(const std::string& line, std::string_view comment);
 
 // The classes of a dex file or a package, as baksmali lists them.
 std::string ListedClasses(const std::string& dexOrPackage);
+
+// Zips what `folder` holds into `archive` with zip; whether zip succeeded.
+bool Zipped(const std::string& folder, const std::string& archive);
 
 }  // namespace velmora::test

@@ -86,8 +86,9 @@ TEST_F(SigningTest, signer_type_2_hands_jarsigner_the_shipped_time_stamp_authori
   const Lines arguments = RecordedArguments(jarsigner);
   ASSERT_EQ(arguments.size(), 12u) << ::testing::PrintToString(arguments) << "\n" << Output();
   EXPECT_EQ(Lines(arguments.begin(), arguments.begin() + 9),
-            (Lines{"-keystore", Program().Keystore(), "-storepass", "android", "-keypass",
-                   "android", "-tsa", "http://timestamp.digicert.com", "-signedjar"}));
+            (Lines{"-keystore", Program().Keystore(), "-storepass:env", "VELMORA_STOREPASS",
+                   "-keypass:env", "VELMORA_KEYPASS", "-tsa", "http://timestamp.digicert.com",
+                   "-signedjar"}));
   EXPECT_EQ(Lines(arguments.begin() + 10, arguments.end()), (Lines{signed_, "androiddebugkey"}));
   EXPECT_TRUE(OutputHolds("jarsigner: offline")) << Output();
   ASSERT_GE(window_.lines.size(), 3u);

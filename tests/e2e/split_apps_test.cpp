@@ -11,6 +11,7 @@
 #include "support/recording_tool.h"
 #include "support/required_tools.h"
 #include "support/scoped_environment.h"
+#include "support/stubborn_tool.h"
 
 namespace velmora::test {
 namespace {
@@ -97,11 +98,30 @@ TEST_F(SplitAppsTest, takes_an_xapk_and_an_apks_apart_into_base_and_split_apks_b
   EXPECT_FALSE(fs::exists(fromApks + "/splits")) << "the split APKs are beside the base";
 }
 
+// Packs what the folder `contents` holds, with Python's zipfile, and one member
+// more whose record lies as `forgery` says.
+const char* const kForger = R"(import os, struct, sys, zipfile
+archive, contents, forgery = sys.argv[1:]
+names = {"absolute": "/abs-escape.txt", "backslash": "..\\escape.txt"}
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+    for name in sorted(os.listdir(contents)):
+        z.write(os.path.join(contents, name), name)
+    member = zipfile.ZipInfo(names.get(forgery, "Android/obb/main.obb"))
+    z.writestr(member, bytes(20 << 20))
+    member.file_size = {"size": 620, "space": 1 << 50}.get(forgery, member.file_size)
+    member.CRC ^= forgery == "crc"
+with open(archive, "r+b") as f:
+    f.seek(member.header_offset + 14)
+    f.write(struct.pack("<II", member.CRC, member.compress_size))
+    f.write(struct.pack("<I", member.file_size & 0xFFFFFFFF))
+)";
+
 struct RefusedArchive {
   std::string name;
   Lines zipOptions;  // how the set is packed
   bool truncated = false;
   std::string message;
+  std::string forgery = "";  // packed by kForger instead, with this lie
 };
 
 class RefusedArchiveTest : public SplitAppsTest,
@@ -109,7 +129,15 @@ class RefusedArchiveTest : public SplitAppsTest,
 
 TEST_P(RefusedArchiveTest, fails_with_a_clear_line_and_writes_nothing) {
   const std::string archive = folder_ + "/坏 的.apkm", taken = folder_ + "/坏 的";
-  Zip("应用 集", archive, GetParam().zipOptions);
+  if (GetParam().forgery.empty()) {
+    Zip("应用 集", archive, GetParam().zipOptions);
+  } else {
+    RequireTools({"python3"});
+    if (IsSkipped() || HasFailure()) return;
+    ASSERT_EQ(RunToEnd({"python3", "-c", kForger, archive, work_ / "应用 集", GetParam().forgery})
+                  .exitStatus,
+              0);
+  }
   if (GetParam().truncated) fs::resize_file(archive, fs::file_size(archive) - 30);
 
   Press("UserDefine10", archive, taken);
@@ -125,8 +153,51 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedArchive{"encrypted", {"-e", "-P", "密码"}, false, "archive is encrypted"},
         RefusedArchive{"damaged", {}, true, "not a ZIP archive, or a damaged one"},
         RefusedArchive{"without_apks", {"-x", "*.apk"}, false, "no APK in the archive"},
-        RefusedArchive{"name_outside", {"../清单.xml"}, false, "names a file outside"}),
+        RefusedArchive{"name_outside", {"../清单.xml"}, false, "names a file outside"},
+        RefusedArchive{"absolute_name", {}, false, "(/abs-escape.txt)", "absolute"},
+        RefusedArchive{"backslash_name", {}, false, "(..\\escape.txt)", "backslash"},
+        RefusedArchive{
+            "size_lie", {}, false, "Android/obb/main.obb inflates past the 620 bytes", "size"},
+        RefusedArchive{"crc_mismatch", {}, false, "Android/obb/main.obb is damaged", "crc"},
+        RefusedArchive{"more_than_the_free_space", {}, false, "files take 11258999068", "space"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(SplitAppsTest, takes_files_out_with_the_users_umask_whatever_modes_the_archive_records) {
+  fs::create_directories(work_ / "应用 集/Android/obb");
+  for (const std::string name : {"manifest.json", "Android/obb", "Android"}) {
+    fs::permissions(work_ / "应用 集/" + name, fs::perms::all);
+  }
+  Zip("应用 集", xapk_);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+
+  Press("UserDefine10", xapk_, folder_ + "/拆 开");
+
+  EXPECT_TRUE(EndedWithStatus("拆开分包", 0));
+  const auto mode = [&](const std::string& name) {
+    return fs::status(folder_ + "/拆 开/" + name).permissions();
+  };
+  EXPECT_EQ(mode("manifest.json"), fs::perms(0666 & ~mask));
+  EXPECT_EQ(mode("Android/obb"), fs::perms(0777 & ~mask));
+}
+
+TEST_F(SplitAppsTest, reads_serials_with_blanks_from_crlf_lines_and_gives_up_on_a_hung_adb) {
+  const std::string adb = StandInAdb("甲 乙\\tdevice\\r\\n丙\\tunauthorized\\r");
+  const std::string base = work_ / "应用 集/org.velmora.split.apk";
+  Press("UserDefine1", base);
+  EXPECT_TRUE(OutputHolds("I: 甲 乙: installed")) << Output();
+  EXPECT_TRUE(OutputHolds("E: 丙: not installed, adb lists the device as: unauthorized"));
+  EXPECT_EQ(RecordedArguments(adb).back(), "[-s][甲 乙][install][-r][" + base + "]");
+
+  // The hung adb has a child of its own, which has to go with it.
+  work_.Write("假 adb/adb", "#!/bin/sh\nsleep 600 & echo $! > \"$0.pid\"; wait\n");
+  const ScopedEnvironment shortWait("VELMORA_ADB_WAIT", "1");
+  Press("UserDefine1", base);
+  EXPECT_TRUE(OutputHolds("adb did not answer within 1 seconds")) << Output();
+  EXPECT_TRUE(OutputHolds("run adb kill-server, then try again")) << Output();
+  EXPECT_TRUE(EndedWithStatus("安装到设备", 1));
+  EXPECT_TRUE(HasEnded(std::stoi(TempDir::ReadFile(adb + ".pid"))));
+}
 
 TEST_F(SplitAppsTest, installs_on_each_device_and_says_at_once_when_there_is_none) {
   StandInAdb("");

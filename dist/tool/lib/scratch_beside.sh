@@ -13,10 +13,12 @@ make_scratch() {
   trap 'exit 1' HUP INT TERM
 }
 
-# Makes $scratch beside $1: on the same file system, so the final rename is
-# atomic.
+# Makes $scratch beside $1: in the folder that holds it, on the same file
+# system, so the final rename is atomic. Its name is short and its own, not
+# $1's with more added, so a destination whose name is as long as the file
+# system allows still has a scratch folder beside it.
 make_scratch_beside() {
-  make_scratch "$1.XXXXXX"
+  make_scratch -p "$(dirname -- "$1")" .velmora.XXXXXX
 }
 
 # Moves $1 over $2. An existing $2 keeps its permissions; a new one gets the
