@@ -30,6 +30,7 @@ Parsed<ZipReader> ZipReader::OpenFile(const std::string& path, std::string displ
   }
   ZipReader reader;
   reader.archive_ = archive;
+  reader.sourcePath_ = path;
   reader.displayName_ = std::move(displayName);
   return ListEntries(std::move(reader));
 }
@@ -78,6 +79,7 @@ Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader) {
 ZipReader::ZipReader(ZipReader&& other) noexcept
     : archive_(std::exchange(other.archive_, nullptr)),
       bytes_(std::move(other.bytes_)),
+      sourcePath_(std::move(other.sourcePath_)),
       displayName_(std::move(other.displayName_)),
       entries_(std::move(other.entries_)) {}
 
@@ -86,6 +88,7 @@ ZipReader& ZipReader::operator=(ZipReader&& other) noexcept {
     if (archive_ != nullptr) zip_discard(archive_);
     archive_ = std::exchange(other.archive_, nullptr);
     bytes_ = std::move(other.bytes_);
+    sourcePath_ = std::move(other.sourcePath_);
     displayName_ = std::move(other.displayName_);
     entries_ = std::move(other.entries_);
   }

@@ -46,12 +46,21 @@ class ZipReader {
   // The libzip archive, for copying entries into another archive unchanged.
   zip* Handle() const { return archive_; }
 
+  // Where the archive's own bytes are, for readers of what lies between and
+  // around its entries (the signing block): the file it was opened from, or
+  // the bytes it holds. One of the two is empty.
+  const std::string& SourcePath() const { return sourcePath_; }
+  std::string_view HeldBytes() const {
+    return bytes_ ? std::string_view(*bytes_) : std::string_view();
+  }
+
  private:
   ZipReader() = default;
   static Parsed<ZipReader> ListEntries(ZipReader reader);
 
   zip* archive_ = nullptr;
   std::unique_ptr<std::string> bytes_;  // what an archive opened from bytes reads
+  std::string sourcePath_;
   std::string displayName_;
   std::vector<ZipEntry> entries_;
 };
