@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "apk/chunk.h"
@@ -11,6 +12,8 @@ namespace velmora::apk {
 namespace {
 
 constexpr std::uint64_t kChunkSize = 1u << 20;
+// Below this many chunks for each thread, starting one costs more than it saves.
+constexpr std::size_t kChunksWorthASecondThread = 4;
 
 struct DigestContextFree {
   void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -41,21 +44,41 @@ void AppendChunkDigest(EVP_MD_CTX* context, const EVP_MD* md, std::string_view c
 Parsed<std::string> ContentDigests::Of(ChunkedDigest algorithm) {
   if (auto known = computed_.find(algorithm); known != computed_.end()) return known->second;
   const EVP_MD* md = Algorithm(algorithm);
-  DigestContext context(EVP_MD_CTX_new());
-  std::string chunkDigests;
-  std::uint32_t chunks = 0;
-  std::string chunk;
-  // The entries, then the central directory, read a chunk at a time.
+  // The entries, then the central directory, in chunks.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> fileChunks;
   const std::pair<std::uint64_t, std::uint64_t> fileSections[] = {
       {0, signingBlockOffset_}, {sections_.centralDirectoryOffset, sections_.centralDirectorySize}};
   for (const auto& [start, size] : fileSections) {
-    for (std::uint64_t done = 0; done < size; done += chunk.size(), ++chunks) {
-      if (!archive_.Read(start + done, std::min(kChunkSize, size - done), chunk)) {
-        return FormatError{"读取 APK 内容时出错"};
-      }
-      AppendChunkDigest(context.get(), md, chunk, chunkDigests);
+    for (std::uint64_t done = 0; done < size; done += kChunkSize) {
+      fileChunks.emplace_back(start + done, std::min(kChunkSize, size - done));
     }
   }
+  // Each chunk's digest stands alone, so the second half of them is hashed
+  // on a second core while this thread hashes the first.
+  std::vector<std::string> digests(fileChunks.size());
+  auto digestRange = [&](std::size_t begin, std::size_t end) {
+    DigestContext context(EVP_MD_CTX_new());
+    std::string chunk;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (!archive_.Read(fileChunks[i].first, fileChunks[i].second, chunk)) return false;
+      AppendChunkDigest(context.get(), md, chunk, digests[i]);
+    }
+    return true;
+  };
+  const std::size_t half = fileChunks.size() / 2;
+  bool secondRead = true;
+  std::thread second;
+  if (half >= kChunksWorthASecondThread) {
+    second = std::thread([&] { secondRead = digestRange(half, fileChunks.size()); });
+  }
+  const bool firstRead = digestRange(0, second.joinable() ? half : fileChunks.size());
+  if (second.joinable()) second.join();
+  if (!firstRead || !secondRead) return FormatError{"读取 APK 内容时出错"};
+
+  DigestContext context(EVP_MD_CTX_new());
+  std::string chunkDigests;
+  for (const std::string& digest : digests) chunkDigests += digest;
+  std::uint32_t chunks = static_cast<std::uint32_t>(fileChunks.size());
   std::string record = sections_.endOfCentralDirectory;
   PutU32(record, kCentralDirectoryOffsetField, static_cast<std::uint32_t>(signingBlockOffset_));
   for (std::size_t done = 0; done < record.size(); done += kChunkSize, ++chunks) {
