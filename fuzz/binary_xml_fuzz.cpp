@@ -1,6 +1,7 @@
 // Compiled XML from untrusted APKs: reading never crashes or hangs, whatever
 // it reads is written back into a file that reads again to the same nodes,
-// and the manifest's facts and clean-up take any input.
+// and the manifest's facts (those of a split set and those a user reads) and
+// its clean-up take any input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "apk/binary_xml.h"
 #include "apk/manifest.h"
+#include "apk/package_facts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velmora::apk;
@@ -23,5 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)ReadManifestFacts(bytes);
   (void)RemoveSplitDeclarations(bytes);
+  (void)ReadPackageFacts(bytes);
   return 0;
 }

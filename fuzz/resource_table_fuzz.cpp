@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the resources-table merge: the input is a base's
 // table followed by the tables of its splits, one after the other (each found
 // by its size field). Besides not crashing, a merged table must read back and
-// come out of a merge with nothing byte for byte the same.
+// come out of a merge with nothing byte for byte the same; looking values up
+// in the base's table takes any input.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "apk/chunk.h"
+#include "apk/resource_lookup.h"
 #include "apk/resource_table.h"
 
 using velmora::apk::MergedTable;
@@ -38,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string_view> tables =
       Tables(std::string_view(reinterpret_cast<const char*>(data), size));
   if (tables.empty()) return 0;
+  // The lookup reads any table and resolves any id without reading past it.
+  auto lookup = velmora::apk::ResourceLookup::Read(tables[0]);
+  if (const auto* read = std::get_if<velmora::apk::ResourceLookup>(&lookup)) {
+    for (std::uint32_t id : {0x7f010000u, 0x7f020000u, 0x7f030001u, 0x7f040002u, 0x01010000u}) {
+      (void)read->Resolve(id);
+    }
+  }
   std::vector<NamedTable> splits;
   for (std::size_t i = 1; i < tables.size(); ++i) splits.push_back({"split.apk", tables[i]});
 

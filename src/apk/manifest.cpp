@@ -2,32 +2,18 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <vector>
 
 #include "apk/binary_xml.h"
+#include "apk/manifest_attributes.h"
 
 namespace velmora::apk {
 namespace {
 
-constexpr std::string_view kAndroidNamespace = "http://schemas.android.com/apk/res/android";
 constexpr std::string_view kDistributionNamespace = "http://schemas.android.com/apk/distribution";
 
-// An attribute as a manifest names it: android attributes by their framework
-// resource id where the file gives one (names can be stripped), otherwise by
-// namespace and name.
-struct AttributeName {
-  std::string_view ns;
-  std::string_view name;
-  std::uint32_t id = 0;
-};
-
-constexpr AttributeName kPackage{"", "package"};
-constexpr AttributeName kSplit{"", "split"};
 constexpr AttributeName kConfigForSplit{"", "configForSplit"};
-constexpr AttributeName kVersionCode{kAndroidNamespace, "versionCode", 0x0101021b};
 constexpr AttributeName kIsFeatureSplit{kAndroidNamespace, "isFeatureSplit", 0x0101055b};
-constexpr AttributeName kAndroidName{kAndroidNamespace, "name", 0x01010003};
 constexpr AttributeName kDistributionType{kDistributionNamespace, "type"};
 
 constexpr std::array kSplitAttributes{
@@ -45,64 +31,6 @@ constexpr std::array<std::string_view, 5> kSplitMetaData{
     "com.android.vending.splits", "com.android.vending.splits.required", "com.android.stamp.source",
     "com.android.stamp.type",     "com.android.vending.derived.apk.id",
 };
-
-bool Names(const XmlDocument& document, const XmlAttribute& attribute, AttributeName wanted) {
-  const std::uint32_t id = ResourceIdAt(document, attribute.name);
-  if (wanted.id != 0 && id != 0) return id == wanted.id;
-  return StringAt(document, attribute.name) == wanted.name &&
-         StringAt(document, attribute.ns) == wanted.ns;
-}
-
-bool IsElement(const XmlDocument& document, const XmlNode& node, std::string_view ns,
-               std::string_view name) {
-  return node.kind == XmlNode::Kind::StartElement && StringAt(document, node.ns) == ns &&
-         StringAt(document, node.name) == name;
-}
-
-const XmlAttribute* FindAttribute(const XmlDocument& document, const XmlNode& element,
-                                  AttributeName wanted) {
-  auto found = std::find_if(
-      element.attributes.begin(), element.attributes.end(),
-      [&](const XmlAttribute& attribute) { return Names(document, attribute, wanted); });
-  return found == element.attributes.end() ? nullptr : &*found;
-}
-
-std::string_view StringValue(const XmlDocument& document, const XmlAttribute* attribute) {
-  if (attribute == nullptr) return {};
-  if (attribute->rawValue != kNoString) return StringAt(document, attribute->rawValue);
-  if (attribute->value.dataType == kTypeString) return StringAt(document, attribute->value.data);
-  return {};
-}
-
-std::optional<std::int64_t> IntegerValue(const XmlDocument& document,
-                                         const XmlAttribute* attribute) {
-  if (attribute == nullptr) return std::nullopt;
-  const TypedValue value = attribute->value;
-  if (value.dataType == kTypeIntDec || value.dataType == kTypeIntHex) {
-    return static_cast<std::int32_t>(value.data);
-  }
-  const std::string_view text = StringValue(document, attribute);
-  std::int64_t number = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return number;
-}
-
-bool BooleanValue(const XmlDocument& document, const XmlAttribute* attribute) {
-  if (attribute == nullptr) return false;
-  if (attribute->value.dataType == kTypeIntBoolean) return attribute->value.data != 0;
-  return StringValue(document, attribute) == "true";
-}
-
-Parsed<XmlDocument> ReadManifest(std::string_view manifest) {
-  Parsed<XmlDocument> document = ReadBinaryXml(manifest);
-  if (auto* error = std::get_if<FormatError>(&document)) {
-    return FormatError{"AndroidManifest.xml：" + error->message};
-  }
-  return document;
-}
 
 bool IsSplitMetaData(const XmlDocument& document, const XmlNode& node) {
   if (!IsElement(document, node, "", "meta-data")) return false;
@@ -139,12 +67,8 @@ Parsed<ManifestFacts> ReadManifestFacts(std::string_view manifest) {
   Parsed<XmlDocument> parsed = ReadManifest(manifest);
   if (auto* error = std::get_if<FormatError>(&parsed)) return *error;
   const XmlDocument& document = std::get<XmlDocument>(parsed);
-  auto root = std::find_if(document.nodes.begin(), document.nodes.end(), [](const XmlNode& node) {
-    return node.kind == XmlNode::Kind::StartElement;
-  });
-  if (root == document.nodes.end() || !IsElement(document, *root, "", "manifest")) {
-    return FormatError{"AndroidManifest.xml 没有 <manifest> 元素"};
-  }
+  const XmlNode* root = ManifestElement(document);
+  if (root == nullptr) return FormatError{std::string(kNoManifestElement)};
   ManifestFacts facts;
   facts.package = StringValue(document, FindAttribute(document, *root, kPackage));
   facts.versionCode = IntegerValue(document, FindAttribute(document, *root, kVersionCode));

@@ -65,6 +65,12 @@ Parsed<ZipReader> ZipReader::OpenDescriptor(int fd, std::string displayName) {
   reader.displayName_ = std::move(displayName);
   // The names are read first: the descriptor is libzip's once it has a source.
   std::optional<std::vector<std::string>> rawNames = ReadRawEntryNames(fd);
+  reader.bytes_.Reset(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (!reader.bytes_.IsOpen()) {
+    const int why = errno;
+    ::close(fd);
+    return Unreadable(reader.displayName_, std::strerror(why));
+  }
   if (zip_source_t* source = SourceOf(fd, &error)) {
     reader.archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (reader.archive_ == nullptr) zip_source_free(source);
@@ -105,6 +111,7 @@ Parsed<ZipReader> ZipReader::ListEntries(ZipReader reader,
 
 ZipReader::ZipReader(ZipReader&& other) noexcept
     : archive_(std::exchange(other.archive_, nullptr)),
+      bytes_(std::move(other.bytes_)),
       displayName_(std::move(other.displayName_)),
       entries_(std::move(other.entries_)) {}
 
@@ -112,6 +119,7 @@ ZipReader& ZipReader::operator=(ZipReader&& other) noexcept {
   if (this != &other) {
     if (archive_ != nullptr) zip_discard(archive_);
     archive_ = std::exchange(other.archive_, nullptr);
+    bytes_ = std::move(other.bytes_);
     displayName_ = std::move(other.displayName_);
     entries_ = std::move(other.entries_);
   }

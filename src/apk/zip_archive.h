@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "apk/format_error.h"
+#include "config/unique_fd.h"
 
 struct zip;
 
@@ -58,12 +59,18 @@ class ZipReader {
   // The libzip archive, for copying entries into another archive unchanged.
   zip* Handle() const { return archive_; }
 
+  // The archive's own bytes, for readers of what lies between and around its
+  // entries (the signing block): a descriptor of its file, to be read with
+  // pread only, since libzip moves the file's offset as it pleases.
+  int BytesDescriptor() const { return bytes_.Get(); }
+
  private:
   ZipReader() = default;
   static Parsed<ZipReader> ListEntries(ZipReader reader,
                                        const std::optional<std::vector<std::string>>& rawNames);
 
   zip* archive_ = nullptr;
+  UniqueFd bytes_;
   std::string displayName_;
   std::vector<ZipEntry> entries_;
 };

@@ -59,7 +59,9 @@ TEST_F(InstallTest, lays_out_the_program_folder_as_the_program_expects_it) {
   EXPECT_TRUE(fs::is_regular_file(prefix_ + "/velmora.svg"));
   EXPECT_EQ(fs::exists(prefix_ + "/velmora"), fs::exists(VELMORA_TEST_PROGRAM_DIR "/velmora"))
       << "the executable is installed whenever the build has one";
-  EXPECT_EQ(::access((prefix_ + "/velmora-run").c_str(), X_OK), 0);
+  for (const char* program : {"/velmora-run", "/velmora-merge", "/velmora-info"}) {
+    EXPECT_EQ(::access((prefix_ + program).c_str(), X_OK), 0) << program;
+  }
   if (MissingTools({"keytool"}).empty()) {
     EXPECT_TRUE(fs::is_regular_file(prefix_ + "/tool/debug.keystore"));
   }

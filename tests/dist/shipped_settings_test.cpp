@@ -28,6 +28,7 @@ const std::string kProgramDir = VELMORA_TEST_PROGRAM_DIR;
 enum class Program {
   kDebianTool,  // a program of Debian's packages, by its full path
   kToolScript,  // a script shipped under tool/
+  kOwnProgram,  // a program built beside the window (velmora-info)
   kNotShipped,  // a program the user puts under tool/ (Debian has none)
   kTheSource,   // the chosen file or folder itself, opened
   kNothingYet,  // an empty template for the user's own command
@@ -110,6 +111,10 @@ TEST_P(ShippedSectionTest, starts_the_program_its_template_names) {
       EXPECT_TRUE(command.starts_with(kProgramDir + "/tool/")) << command;
       EXPECT_TRUE(IsExecutableFile(command)) << command;
       break;
+    case Program::kOwnProgram:
+      EXPECT_EQ(fs::path(command).parent_path(), kProgramDir) << command;
+      EXPECT_TRUE(IsExecutableFile(command)) << command;
+      break;
     case Program::kNotShipped:
       EXPECT_EQ(fs::path(command).parent_path(), kProgramDir + "/tool/dex2jar") << command;
       EXPECT_TRUE(fs::is_regular_file(kProgramDir + "/tool/dex2jar/README.txt"));
@@ -138,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SectionCase{"jar2dex", Program::kNotShipped}, SectionCase{"dex2smali"},
                       SectionCase{"smali2dex", Program::kToolScript}, SectionCase{"odex2smali"},
                       SectionCase{"UserDefine1", Program::kToolScript}, SectionCase{"UserDefine2"},
-                      SectionCase{"UserDefine3", Program::kToolScript}, SectionCase{"UserDefine4"},
+                      SectionCase{"UserDefine3", Program::kToolScript},
+                      SectionCase{"UserDefine4", Program::kOwnProgram},
                       SectionCase{"UserDefine5", Program::kToolScript}, SectionCase{"UserDefine6"},
                       SectionCase{"UserDefine7", Program::kTheSource, false},
                       SectionCase{"UserDefine8", Program::kToolScript},

@@ -22,26 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// Where scripts/fetch-test-packages keeps the real package `name` of
-// real-packages.txt (as <SHA-256>.apk), or nothing when it is not there.
-std::optional<std::string> CachedPackage(std::string_view name) {
-  const char* xdgCache = std::getenv("XDG_CACHE_HOME");
-  const char* home = std::getenv("HOME");
-  const std::string cache = xdgCache != nullptr && *xdgCache != '\0'
-                                ? std::string(xdgCache)
-                                : std::string(home != nullptr ? home : "") + "/.cache";
-  std::ifstream list(VELMORA_TEST_DATA_DIR "/real-packages.txt");
-  for (std::string line; std::getline(list, line);) {
-    std::istringstream fields(line);
-    std::string entry, npmPackage, version, file, sha256;
-    fields >> entry >> npmPackage >> version >> file >> sha256;
-    if (entry != name) continue;
-    const std::string path = cache + "/velmora/packages/" + sha256 + ".apk";
-    if (fs::is_regular_file(path)) return path;
-  }
-  return std::nullopt;
-}
-
 // The names of the elements of a decoded manifest, sorted.
 Lines ManifestElements(const std::string& decodedFolder) {
   const std::string manifest = TempDir::ReadFile(decodedFolder + "/AndroidManifest.xml");
@@ -77,14 +57,10 @@ class RealPackageTest : public ShippedProgramTest {
   // Copies the real package `name` into the work folder as `copy`. Skips the
   // test, or fails it under CI, when the package could not be fetched.
   void CopyRealPackage(std::string_view name, const std::string& copy) const {
-    const std::optional<std::string> cached = CachedPackage(name);
-    if (!cached) {
-      const std::string why = "the real package " + std::string(name) +
-                              " is not in the cache (scripts/fetch-test-packages fetches it)";
-      if (RunningUnderCi()) FAIL() << why;
-      GTEST_SKIP() << "Skipped: " << why;
-    }
-    fs::copy_file(*cached, copy);
+    std::string cached;
+    RequireCachedPackage(VELMORA_TEST_DATA_DIR "/real-packages.txt", name, cached);
+    if (cached.empty()) return;
+    fs::copy_file(cached, copy);
   }
 
   // The last line the tool wrote: the one before the exit status line (if

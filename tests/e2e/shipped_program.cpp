@@ -27,6 +27,7 @@ ShippedProgram::ShippedProgram() : directory_(root_ / "程序 目录") {
   CopyToolFolder(kBuildProgram / "tool", directory_ + "/tool");
   fs::copy_file(VELMORA_RUN_PATH, VelmoraRun());
   fs::copy_file(VELMORA_MERGE_PATH, directory_ + "/velmora-merge");
+  fs::copy_file(VELMORA_INFO_PATH, directory_ + "/velmora-info");
 }
 
 std::string ShippedProgram::FolderBeside(std::string_view name) const {

@@ -10,9 +10,8 @@ namespace velmora::test {
 
 // The build's program folder, copied into a temporary folder whose path holds
 // a blank and Chinese characters, as a user's might: Velmora.ini, tool/ with
-// its scripts and debug keystore, velmora-run and velmora-merge. apktool's framework folder
-// is left behind, so apktool fills tool/framework on first use as it does for
-// a new user.
+// its scripts and debug keystore, velmora-run, velmora-merge and velmora-info. apktool's framework
+// folder is left behind, so apktool fills tool/framework on first use as it does for a new user.
 class ShippedProgram {
  public:
   ShippedProgram();

@@ -78,8 +78,8 @@ TEST_F(VelmoraRunShippedTest, lists_the_shipped_sections_and_marks_the_enabled_u
   for (int number = 1; number <= 13; ++number)
     shipped.push_back("UserDefine" + std::to_string(number));
   EXPECT_EQ(sections, shipped) << run.out;
-  EXPECT_EQ(enabled, (Lines{"UserDefine1", "UserDefine2", "UserDefine3", "UserDefine10",
-                            "UserDefine11", "UserDefine12", "UserDefine13"}))
+  EXPECT_EQ(enabled, (Lines{"UserDefine1", "UserDefine2", "UserDefine3", "UserDefine4",
+                            "UserDefine10", "UserDefine11", "UserDefine12", "UserDefine13"}))
       << run.out;
   EXPECT_TRUE(Holds(run.out, "\nUserDefine2       查看签名  [enabled]\n")) << run.out;
 }

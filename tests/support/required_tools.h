@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/cached_package.h"
+
 namespace velmora::test {
 
 // Whether `name` is an executable file in one of the PATH directories.
@@ -47,6 +49,22 @@ inline void RequireTools(std::initializer_list<std::string_view> tools) {
   if (missing.empty()) return;
   if (RunningUnderCi()) FAIL() << "CI installs every tool, but these are missing: " << missing;
   GTEST_SKIP() << "Skipped: these tools are missing (scripts/setup installs them): " << missing;
+}
+
+// Sets `path` to the real package `name`; when it is not in the cache, skips
+// the current test (or fails it under CI, which fetches every package).
+// Call it from the test and return when the test is over:
+//   RequireCachedPackage(list, "server", apk); if (IsSkipped() || HasFailure()) return;
+inline void RequireCachedPackage(const std::string& listFile, std::string_view name,
+                                 std::string& path) {
+  if (std::optional<std::string> cached = CachedPackage(listFile, name)) {
+    path = *cached;
+    return;
+  }
+  const std::string why = "the real package " + std::string(name) +
+                          " is not in the cache (scripts/fetch-test-packages fetches it)";
+  if (RunningUnderCi()) FAIL() << why;
+  GTEST_SKIP() << "Skipped: " << why;
 }
 
 }  // namespace velmora::test
