@@ -54,7 +54,7 @@ std::optional<std::string> AsText(const ShownValue& value) {
 std::uint64_t SizeOf(const apk::ZipReader& apk) {
   struct stat status {};
   return ::fstat(apk.BytesDescriptor(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size)
-                                                       : 0;
+                                                      : 0;
 }
 
 void AddLayoutFacts(const apk::ZipReader& apk, ApkReport& report) {
