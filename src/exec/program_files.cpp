@@ -67,20 +67,27 @@ bool IsProgramFile(const std::string& path) {
          magic.starts_with("#!");
 }
 
-std::string FindOnPath(const std::string& name) {
+std::vector<std::string> SearchPathCandidates(const std::string& name) {
   const std::string directories = SearchPath();
+  std::vector<std::string> candidates;
   std::string_view rest = directories;
   while (true) {
     const std::size_t colon = rest.find(':');
-    std::string candidate = JoinSearchDirectory(rest.substr(0, colon), name);
-    if (IsExecutableFile(candidate)) {
-      return candidate;
-    }
+    candidates.push_back(JoinSearchDirectory(rest.substr(0, colon), name));
     if (colon == std::string_view::npos) {
-      return {};
+      return candidates;
     }
     rest.remove_prefix(colon + 1);
   }
+}
+
+std::string FindOnPath(const std::string& name) {
+  for (std::string& candidate : SearchPathCandidates(name)) {
+    if (IsExecutableFile(candidate)) {
+      return candidate;
+    }
+  }
+  return {};
 }
 
 }  // namespace velmora
