@@ -40,6 +40,12 @@ int StatusOf(const RunReport& report, const TerminalWindow& window) {
     case RunEnding::kCancelled:
       // Only a refused destination cancels the prompt here.
       return window.RefusedDestination() ? kRunRefused : kAllToolsSucceeded;
+    case RunEnding::kDestinationIsSource:
+      // The run could not go ahead without destroying its source: it failed,
+      // as a tool fails, rather than being started wrongly.
+      return kToolFailed;
+    case RunEnding::kSettingsTooLarge:
+    case RunEnding::kValueCut:
     case RunEnding::kSourceMissing:
     case RunEnding::kCopyFailed:
     case RunEnding::kExpansionNeverEnds:

@@ -46,6 +46,13 @@ bool IsExistingDirectory(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool NameTheSameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool IsExecutableFile(const std::string& path) {
   return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }

@@ -12,6 +12,10 @@ bool IsRegularFile(const std::string& path);
 // Whether a directory (or a link to one) is at `path`.
 bool IsExistingDirectory(const std::string& path);
 
+// Whether both paths lead to one existing file or folder (the same device and
+// inode): through a symbolic or hard link, or spelt another way ("a/../z.apk").
+bool NameTheSameFile(const std::string& a, const std::string& b);
+
 // Whether `path` is a regular file we may execute.
 bool IsExecutableFile(const std::string& path);
 
