@@ -9,17 +9,33 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 using Line = IniText::Line;
 
+// Walks the lines of `content` one by one, storing none of them.
+class LineScanner {
+ public:
+  explicit LineScanner(std::string_view content)
+      : content_(content),
+        begin_(content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0) {}
+
+  std::optional<Line> Next() {
+    if (begin_ >= content_.size()) return std::nullopt;
+    std::size_t newline = content_.find('\n', begin_);
+    std::size_t next = newline == std::string_view::npos ? content_.size() : newline + 1;
+    std::size_t end = newline == std::string_view::npos ? content_.size() : newline;
+    if (end > begin_ && content_[end - 1] == '\r') --end;
+    Line line{begin_, end, next};
+    begin_ = next;
+    return line;
+  }
+
+ private:
+  std::string_view content_;
+  std::size_t begin_;
+};
+
 std::vector<Line> SplitLines(std::string_view content) {
   std::vector<Line> lines;
-  std::size_t begin = content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-  while (begin < content.size()) {
-    std::size_t newline = content.find('\n', begin);
-    std::size_t next = newline == std::string_view::npos ? content.size() : newline + 1;
-    std::size_t end = newline == std::string_view::npos ? content.size() : newline;
-    if (end > begin && content[end - 1] == '\r') --end;
-    lines.push_back({begin, end, next});
-    begin = next;
-  }
+  LineScanner scanner(content);
+  while (std::optional<Line> line = scanner.Next()) lines.push_back(*line);
   return lines;
 }
 
@@ -43,6 +59,11 @@ std::string_view DropEnclosingQuotes(std::string_view value) {
     return value.substr(1, value.size() - 2);
   }
   return value;
+}
+
+// The value on a key line: after the first "=", trimmed, one pair of quotes dropped.
+std::string_view ValueOnKeyLine(std::string_view text) {
+  return DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
 }
 
 // New lines end the way the first line does.
@@ -115,8 +136,7 @@ std::optional<std::string_view> IniText::WholeValue(std::string_view section,
   if (span == nullptr) return std::nullopt;
   auto keyLine = FindKeyLine(*span, key);
   if (!keyLine) return std::nullopt;
-  std::string_view text = TextOf(lines_[*keyLine]);
-  return DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
+  return ValueOnKeyLine(TextOf(lines_[*keyLine]));
 }
 
 std::string IniText::AppendSection(std::string_view section, std::string_view entry,
@@ -146,9 +166,22 @@ std::string IniText::WithValue(std::string_view section, std::string_view key,
   return InsertKeyAfter(content_, lines_[last], entry, eol);
 }
 
+// One value needs no index: a single walk over the lines, which stops at the
+// end of the first section of that name, stores nothing.
 std::optional<std::string_view> FindWholeIniValue(std::string_view content,
                                                   std::string_view section, std::string_view key) {
-  return IniText(content).WholeValue(section, key);
+  bool inSection = false;
+  LineScanner scanner(content);
+  while (std::optional<Line> line = scanner.Next()) {
+    std::string_view text = content.substr(line->begin, line->end - line->begin);
+    if (std::optional<std::string_view> name = SectionNameOf(text)) {
+      if (inSection) return std::nullopt;
+      inSection = EqualsIgnoringAsciiCase(*name, section);
+    } else if (inSection && IsKeyLine(text, key)) {
+      return ValueOnKeyLine(text);
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,

@@ -71,7 +71,7 @@ class IniText {
   std::unordered_map<std::string, Span> sections_;  // by the name in lower case
 };
 
-// IniText(content).WholeValue(section, key).
+// IniText(content).WholeValue(section, key), found without indexing the file.
 std::optional<std::string_view> FindWholeIniValue(std::string_view content,
                                                   std::string_view section, std::string_view key);
 

@@ -18,6 +18,16 @@ bool HoldsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != text.npos;
 }
 
+// What a read gives for the value as written: at most kMaxValueBytes of it,
+// or the default, trimmed.
+std::string SettingOf(std::optional<std::string_view> whole, std::string_view defaultValue) {
+  return std::string(TrimBlanks(whole ? whole->substr(0, kMaxValueBytes) : defaultValue));
+}
+
+bool IsCutValue(std::optional<std::string_view> whole) {
+  return whole && whole->size() > kMaxValueBytes;
+}
+
 }  // namespace
 
 std::string SettingsFileTooLargeMessage(std::string_view iniPath) {
@@ -35,13 +45,11 @@ SettingsReading::SettingsReading(const std::string& iniPath)
 
 std::string SettingsReading::ReadSetting(std::string_view section, std::string_view key,
                                          std::string_view defaultValue) const {
-  std::optional<std::string_view> value = text_.WholeValue(section, key);
-  return std::string(TrimBlanks(value ? value->substr(0, kMaxValueBytes) : defaultValue));
+  return SettingOf(text_.WholeValue(section, key), defaultValue);
 }
 
 bool SettingsReading::IsCut(std::string_view section, std::string_view key) const {
-  std::optional<std::string_view> value = text_.WholeValue(section, key);
-  return value && value->size() > kMaxValueBytes;
+  return IsCutValue(text_.WholeValue(section, key));
 }
 
 Settings::Settings(std::string programDirectory)
@@ -77,14 +85,16 @@ bool Settings::SettingsFileTooLarge() const {
 
 std::string Settings::ReadSetting(std::string_view section, std::string_view key,
                                   std::string_view defaultValue) const {
-  return ReadAll().ReadSetting(section, key, defaultValue);
+  FileContents file = ReadWholeFile(iniPath_, kMaxSettingsFileBytes);
+  return SettingOf(FindWholeIniValue(file.bytes, section, key), defaultValue);
 }
 
 std::optional<std::string> Settings::ReadUncutSetting(std::string_view section,
                                                       std::string_view key) const {
-  const SettingsReading reading(iniPath_);
-  if (reading.IsCut(section, key)) return std::nullopt;
-  return reading.ReadSetting(section, key, "");
+  FileContents file = ReadWholeFile(iniPath_, kMaxSettingsFileBytes);
+  std::optional<std::string_view> value = FindWholeIniValue(file.bytes, section, key);
+  if (IsCutValue(value)) return std::nullopt;
+  return SettingOf(value, "");
 }
 
 void Settings::WriteSetting(std::string_view section, std::string_view key,
