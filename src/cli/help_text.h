@@ -26,7 +26,8 @@ DESCRIPTION
     The destination is the name Velmora proposes, placed beside the source
     (velmora-run Decompile app.apk decodes into app/ next to app.apk), or DEST.
     A run never goes ahead onto an existing destination unless --force is
-    given.
+    given, and never onto the source itself (the same file, also through a
+    link or another spelling of its path).
 
 OPTIONS
     --ini FILE
@@ -64,9 +65,11 @@ OPTIONS
 EXIT STATUS
     0   every run started its tool and every tool exited with status 0
     1   a tool exited with another status, was ended by a signal, or could not
-        be started; or standard output could not be written
-    2   a usage error (an unknown SECTION too), a missing settings file, a
-        source that does not exist, a refused destination, a failed copy, or a
+        be started; the destination was the source itself; or standard output
+        could not be written
+    2   a usage error (an unknown SECTION too), a missing settings file or one
+        over 16 MiB, a source that does not exist, a refused destination, a
+        failed copy, a value the run uses that is longer than 2047 bytes, or a
         template that cannot be run (cut at 2047 bytes, never done expanding,
         or a path it cannot pass); the message is on standard error
     128+N
@@ -75,6 +78,14 @@ EXIT STATUS
         everything it started get SIGTERM, and SIGKILL if they are still there
         3 seconds later; the output ends with a line saying the run was
         stopped and the end banner, and the remaining sources are skipped.
+        Killed outright (SIGKILL), velmora-run leaves its tool to a watching
+        process, which stops it the same way.
+
+ENVIRONMENT
+    VELMORA_STOREPASS, VELMORA_KEYPASS
+        Every tool is started with these set to what %storepass% and
+        %keypass% expand to. When the settings value is empty, a variable of
+        that name in velmora-run's environment is passed on unchanged.
 
 FILES
     Velmora.ini beside the executable: the command sections and their templates.

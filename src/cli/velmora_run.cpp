@@ -9,8 +9,6 @@
 #include "cli/command_line_options.h"
 #include "cli/help_text.h"
 #include "cli/terminal_window.h"
-#include "config/file_replace.h"
-#include "config/ini_text.h"
 #include "config/settings.h"
 #include "config/signer_type.h"
 #include "config/text.h"
@@ -42,6 +40,12 @@ int StatusOf(const RunReport& report, const TerminalWindow& window) {
     case RunEnding::kCancelled:
       // Only a refused destination cancels the prompt here.
       return window.RefusedDestination() ? kRunRefused : kAllToolsSucceeded;
+    case RunEnding::kDestinationIsSource:
+      // The run could not go ahead without destroying its source: it failed,
+      // as a tool fails, rather than being started wrongly.
+      return kToolFailed;
+    case RunEnding::kSettingsTooLarge:
+    case RunEnding::kValueCut:
     case RunEnding::kSourceMissing:
     case RunEnding::kCopyFailed:
     case RunEnding::kExpansionNeverEnds:
@@ -89,15 +93,17 @@ bool IsCommandSection(std::string_view name) {
          !EqualsIgnoringAsciiCase(name, "KeystoreFile");
 }
 
+// One reading of the file serves the whole list, so listing stays linear in
+// the number of sections.
 int ListSections(const Settings& settings) {
-  FileContents file = ReadWholeFile(settings.IniPath());
-  for (const std::string& name : IniSectionNames(file.bytes)) {
+  const SettingsReading reading = settings.ReadAll();
+  for (const std::string& name : reading.SectionNames()) {
     if (!IsCommandSection(name)) continue;
     std::string line = name;
     line.resize(std::max<std::size_t>(line.size() + 1, 18), ' ');
-    line += settings.ReadSetting(name, "Comments", "");
-    bool userDefined = LowerAscii(name).starts_with("userdefine");
-    if (userDefined && LowerAscii(settings.ReadSetting(name, "Enabled", "")) == "true") {
+    line += reading.ReadSetting(name, "Comments", "");
+    if (IsUserDefinedSection(name) &&
+        LowerAscii(reading.ReadSetting(name, "Enabled", "")) == "true") {
       line += "  [enabled]";
     }
     std::printf("%s\n", line.c_str());
@@ -108,8 +114,8 @@ int ListSections(const Settings& settings) {
 // A section name given on the command line that the settings file lacks is a
 // mistake of the caller, not a tool that could not start.
 bool HasSection(const Settings& settings, std::string_view section) {
-  FileContents file = ReadWholeFile(settings.IniPath());
-  std::vector<std::string> names = IniSectionNames(file.bytes);
+  const SettingsReading reading = settings.ReadAll();
+  const std::vector<std::string>& names = reading.SectionNames();
   return std::any_of(names.begin(), names.end(), [section](const std::string& name) {
     return EqualsIgnoringAsciiCase(name, section);
   });
@@ -118,9 +124,14 @@ bool HasSection(const Settings& settings, std::string_view section) {
 std::optional<int> SignerTypeOf(const CommandLineOptions& options, const Settings& settings,
                                 std::string& error) {
   if (options.signerType) return options.signerType;
-  std::string stored = settings.ReadSetting("General", "SignerType", "0");
+  const SettingsReading reading = settings.ReadAll();
+  if (reading.IsCut("General", "SignerType")) {
+    error = CutSettingMessage("General", "SignerType");
+    return std::nullopt;
+  }
+  std::string stored = reading.ReadSetting("General", "SignerType", "0");
   std::optional<int> value = ParseSignerType(stored);
-  if (!value) error = "'" + stored + "' is not a valid integer value";
+  if (!value) error = "velmora-run: '" + stored + "' is not a valid integer value";
   return value ? std::optional<int>(ClampSignerType(*value)) : std::nullopt;
 }
 
@@ -142,11 +153,14 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
   if (!settings.SettingsFileExists()) {
     return Refuse("配置文件" + settings.IniPath() + "不存在，请检查");
   }
+  if (settings.SettingsFileTooLarge()) {
+    return Refuse(SettingsFileTooLargeMessage(settings.IniPath()));
+  }
   if (options.mode == CommandLineOptions::Mode::kList) return ListSections(settings);
 
   std::string error;
   std::optional<int> signerType = SignerTypeOf(options, settings, error);
-  if (!signerType) return Refuse("velmora-run: " + error);
+  if (!signerType) return Refuse(error);
   if (options.mode == CommandLineOptions::Mode::kRunSection) {
     std::string section = SectionToRun(options.section, *signerType);
     if (!HasSection(settings, section)) return Refuse("velmora-run: no such section: " + section);

@@ -7,7 +7,8 @@ namespace velmora {
 
 // Exit statuses of velmora-run.
 inline constexpr int kAllToolsSucceeded = 0;
-inline constexpr int kToolFailed = 1;  // a tool exited non-zero, died, or could not start
+// A tool exited non-zero, died, or could not start; or the destination was the source itself.
+inline constexpr int kToolFailed = 1;
 inline constexpr int kRunRefused = 2;  // usage, settings, source, destination or copy problem
 // Plus the number of the signal (SIGINT, SIGTERM, SIGHUP, or SIGPIPE for a
 // closed output pipe) that stopped the tool and skipped the remaining sources.

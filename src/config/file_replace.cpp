@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <optional>
 
 #include "config/unique_fd.h"
@@ -110,7 +111,7 @@ std::string TemporaryPathBeside(const std::string& path) {
          std::to_string(counter++) + ".tmp";
 }
 
-FileContents ReadWholeFile(const std::string& path) {
+FileContents ReadWholeFile(const std::string& path, std::size_t maxBytes) {
   // Opening a FIFO without O_NONBLOCK waits for a writer that may never come.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.IsOpen()) {
@@ -118,6 +119,7 @@ FileContents ReadWholeFile(const std::string& path) {
   }
   struct stat info;
   if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {FileState::kUnreadable, {}};
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return {FileState::kTooLarge, {}};
   FileContents result{FileState::kRead, {}};
   char buffer[65536];
   for (;;) {
@@ -126,6 +128,9 @@ FileContents ReadWholeFile(const std::string& path) {
     if (count < 0) {
       if (errno == EINTR) continue;
       return {FileState::kUnreadable, {}};
+    }
+    if (result.bytes.size() + static_cast<std::size_t>(count) > maxBytes) {
+      return {FileState::kTooLarge, {}};
     }
     result.bytes.append(buffer, static_cast<std::size_t>(count));
   }

@@ -5,7 +5,7 @@
 
 namespace velmora {
 
-enum class FileState { kRead, kMissing, kUnreadable };
+enum class FileState { kRead, kMissing, kUnreadable, kTooLarge };
 
 struct FileContents {
   FileState state = FileState::kMissing;
@@ -15,8 +15,10 @@ struct FileContents {
 // Reads the whole file at `path` (following symbolic links). Anything but a
 // regular file (a directory, a FIFO, a device) is kUnreadable, and is never
 // waited on; so is a file that cannot be opened or read. No file at all is
-// kMissing.
-FileContents ReadWholeFile(const std::string& path);
+// kMissing. A file larger than `maxBytes` is kTooLarge: one whose size says
+// so is not read at all, and reading stops at the first byte past the limit
+// of one that grows meanwhile (or tells no size, as /proc files do).
+FileContents ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Makes `contents` the file's contents without ever leaving a truncated or
 // half-written file behind: writes a new file beside it and renames it over

@@ -1,8 +1,5 @@
 #include "config/ini_text.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "config/text.h"
 
 namespace velmora {
@@ -10,30 +7,36 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// One line of the file: [begin, end) is its text without the line ending,
-// `next` is where the following line starts.
-struct Line {
-  std::size_t begin;
-  std::size_t end;
-  std::size_t next;
+using Line = IniText::Line;
+
+// Walks the lines of `content` one by one, storing none of them.
+class LineScanner {
+ public:
+  explicit LineScanner(std::string_view content)
+      : content_(content),
+        begin_(content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0) {}
+
+  std::optional<Line> Next() {
+    if (begin_ >= content_.size()) return std::nullopt;
+    std::size_t newline = content_.find('\n', begin_);
+    std::size_t next = newline == std::string_view::npos ? content_.size() : newline + 1;
+    std::size_t end = newline == std::string_view::npos ? content_.size() : newline;
+    if (end > begin_ && content_[end - 1] == '\r') --end;
+    Line line{begin_, end, next};
+    begin_ = next;
+    return line;
+  }
+
+ private:
+  std::string_view content_;
+  std::size_t begin_;
 };
 
 std::vector<Line> SplitLines(std::string_view content) {
   std::vector<Line> lines;
-  std::size_t begin = content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-  while (begin < content.size()) {
-    std::size_t newline = content.find('\n', begin);
-    std::size_t next = newline == std::string_view::npos ? content.size() : newline + 1;
-    std::size_t end = newline == std::string_view::npos ? content.size() : newline;
-    if (end > begin && content[end - 1] == '\r') --end;
-    lines.push_back({begin, end, next});
-    begin = next;
-  }
+  LineScanner scanner(content);
+  while (std::optional<Line> line = scanner.Next()) lines.push_back(*line);
   return lines;
-}
-
-std::string_view TextOf(std::string_view content, const Line& line) {
-  return content.substr(line.begin, line.end - line.begin);
 }
 
 // The name of a section header line, or nothing when the line is no header.
@@ -58,31 +61,9 @@ std::string_view DropEnclosingQuotes(std::string_view value) {
   return value;
 }
 
-// Where the first section of that name starts and ends, as indexes into `lines`:
-// [header, end) with `end` the next header or the end of the file.
-struct SectionSpan {
-  std::size_t header;
-  std::size_t end;
-};
-
-std::optional<SectionSpan> FindSection(std::string_view content, const std::vector<Line>& lines,
-                                       std::string_view section) {
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    auto name = SectionNameOf(TextOf(content, lines[i]));
-    if (!name || !EqualsIgnoringAsciiCase(*name, section)) continue;
-    std::size_t end = i + 1;
-    while (end < lines.size() && !SectionNameOf(TextOf(content, lines[end]))) ++end;
-    return SectionSpan{i, end};
-  }
-  return std::nullopt;
-}
-
-std::optional<std::size_t> FindKeyLine(std::string_view content, const std::vector<Line>& lines,
-                                       SectionSpan span, std::string_view key) {
-  for (std::size_t i = span.header + 1; i < span.end; ++i) {
-    if (IsKeyLine(TextOf(content, lines[i]), key)) return i;
-  }
-  return std::nullopt;
+// The value on a key line: after the first "=", trimmed, one pair of quotes dropped.
+std::string_view ValueOnKeyLine(std::string_view text) {
+  return DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
 }
 
 // New lines end the way the first line does.
@@ -117,27 +98,90 @@ std::string InsertKeyAfter(std::string_view content, const Line& line, std::stri
   return result;
 }
 
-std::string AppendSection(std::string_view content, const std::vector<Line>& lines,
-                          std::string_view section, std::string_view entry, std::string_view eol) {
-  std::string result(content);
-  if (!content.empty() && !EndsWithLineBreak(content)) result.append(eol);
-  if (!lines.empty() && !TrimBlanks(TextOf(content, lines.back())).empty()) result.append(eol);
+}  // namespace
+
+// Each header is looked at once; a name seen before starts no span of its own,
+// so its lines belong to no section a lookup can reach (the first one wins).
+IniText::IniText(std::string_view content) : content_(content), lines_(SplitLines(content)) {
+  Span* open = nullptr;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    std::optional<std::string_view> name = SectionNameOf(TextOf(lines_[i]));
+    if (!name) continue;
+    if (open != nullptr) open->end = i;
+    auto [entry, added] = sections_.try_emplace(LowerAscii(*name), Span{i, lines_.size()});
+    open = added ? &entry->second : nullptr;
+    if (added) names_.emplace_back(*name);
+  }
+}
+
+std::string_view IniText::TextOf(const Line& line) const {
+  return content_.substr(line.begin, line.end - line.begin);
+}
+
+const IniText::Span* IniText::FindSection(std::string_view section) const {
+  auto found = sections_.find(LowerAscii(section));
+  return found == sections_.end() ? nullptr : &found->second;
+}
+
+std::optional<std::size_t> IniText::FindKeyLine(const Span& span, std::string_view key) const {
+  for (std::size_t i = span.header + 1; i < span.end; ++i) {
+    if (IsKeyLine(TextOf(lines_[i]), key)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string_view> IniText::WholeValue(std::string_view section,
+                                                    std::string_view key) const {
+  const Span* span = FindSection(section);
+  if (span == nullptr) return std::nullopt;
+  auto keyLine = FindKeyLine(*span, key);
+  if (!keyLine) return std::nullopt;
+  return ValueOnKeyLine(TextOf(lines_[*keyLine]));
+}
+
+std::string IniText::AppendSection(std::string_view section, std::string_view entry,
+                                   std::string_view eol) const {
+  std::string result(content_);
+  if (!content_.empty() && !EndsWithLineBreak(content_)) result.append(eol);
+  if (!lines_.empty() && !TrimBlanks(TextOf(lines_.back())).empty()) result.append(eol);
   result.append("[").append(section).append("]").append(eol);
   result.append(entry).append(eol);
   return result;
 }
 
-}  // namespace
+std::string IniText::WithValue(std::string_view section, std::string_view key,
+                               std::string_view value) const {
+  std::string_view eol = LineEndingOf(lines_);
+  std::string entry = std::string(key) + "=" + std::string(value);
 
+  const Span* span = FindSection(section);
+  if (span == nullptr) return AppendSection(section, entry, eol);
+  if (auto keyLine = FindKeyLine(*span, key)) {
+    return ReplaceValueOnLine(content_, lines_[*keyLine], value);
+  }
+  std::size_t last = span->header;
+  for (std::size_t i = span->header + 1; i < span->end; ++i) {
+    if (!TrimBlanks(TextOf(lines_[i])).empty()) last = i;
+  }
+  return InsertKeyAfter(content_, lines_[last], entry, eol);
+}
+
+// One value needs no index: a single walk over the lines, which stops at the
+// end of the first section of that name, stores nothing.
 std::optional<std::string_view> FindWholeIniValue(std::string_view content,
                                                   std::string_view section, std::string_view key) {
-  std::vector<Line> lines = SplitLines(content);
-  auto span = FindSection(content, lines, section);
-  if (!span) return std::nullopt;
-  auto keyLine = FindKeyLine(content, lines, *span, key);
-  if (!keyLine) return std::nullopt;
-  std::string_view text = TextOf(content, lines[*keyLine]);
-  return DropEnclosingQuotes(TrimBlanks(text.substr(text.find('=') + 1)));
+  bool inSection = false;
+  LineScanner scanner(content);
+  while (std::optional<Line> line = scanner.Next()) {
+    std::string_view text = content.substr(line->begin, line->end - line->begin);
+    if (std::optional<std::string_view> name = SectionNameOf(text)) {
+      if (inSection) return std::nullopt;
+      inSection = EqualsIgnoringAsciiCase(*name, section);
+    } else if (inSection && IsKeyLine(text, key)) {
+      return ValueOnKeyLine(text);
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
@@ -148,34 +192,12 @@ std::optional<std::string> FindIniValue(std::string_view content, std::string_vi
 }
 
 std::vector<std::string> IniSectionNames(std::string_view content) {
-  std::vector<std::string> names;
-  for (const Line& line : SplitLines(content)) {
-    auto name = SectionNameOf(TextOf(content, line));
-    if (!name) continue;
-    bool seen = std::any_of(names.begin(), names.end(), [&name](const std::string& known) {
-      return EqualsIgnoringAsciiCase(known, *name);
-    });
-    if (!seen) names.emplace_back(*name);
-  }
-  return names;
+  return IniText(content).SectionNames();
 }
 
 std::string SetIniValue(std::string_view content, std::string_view section, std::string_view key,
                         std::string_view value) {
-  std::vector<Line> lines = SplitLines(content);
-  std::string_view eol = LineEndingOf(lines);
-  std::string entry = std::string(key) + "=" + std::string(value);
-
-  auto span = FindSection(content, lines, section);
-  if (!span) return AppendSection(content, lines, section, entry, eol);
-  if (auto keyLine = FindKeyLine(content, lines, *span, key)) {
-    return ReplaceValueOnLine(content, lines[*keyLine], value);
-  }
-  std::size_t last = span->header;
-  for (std::size_t i = span->header + 1; i < span->end; ++i) {
-    if (!TrimBlanks(TextOf(content, lines[i])).empty()) last = i;
-  }
-  return InsertKeyAfter(content, lines[last], entry, eol);
+  return IniText(content).WithValue(section, key, value);
 }
 
 }  // namespace velmora

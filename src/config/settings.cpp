@@ -3,11 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <vector>
 
-#include "config/file_replace.h"
-#include "config/ini_text.h"
 #include "config/text.h"
 
 namespace velmora {
@@ -19,7 +18,39 @@ bool HoldsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != text.npos;
 }
 
+// What a read gives for the value as written: at most kMaxValueBytes of it,
+// or the default, trimmed.
+std::string SettingOf(std::optional<std::string_view> whole, std::string_view defaultValue) {
+  return std::string(TrimBlanks(whole ? whole->substr(0, kMaxValueBytes) : defaultValue));
+}
+
+bool IsCutValue(std::optional<std::string_view> whole) {
+  return whole && whole->size() > kMaxValueBytes;
+}
+
 }  // namespace
+
+std::string SettingsFileTooLargeMessage(std::string_view iniPath) {
+  return "配置文件" + std::string(iniPath) + "超过" + std::to_string(kMaxSettingsFileBytes >> 20) +
+         " MiB（" + std::to_string(kMaxSettingsFileBytes) + "字节）的大小上限，未读取，请检查";
+}
+
+std::string CutSettingMessage(std::string_view section, std::string_view key) {
+  return "配置项 [" + std::string(section) + "] " + std::string(key) + " 超过" +
+         std::to_string(kMaxValueBytes) + "字节被截断，请检查";
+}
+
+SettingsReading::SettingsReading(const std::string& iniPath)
+    : file_(ReadWholeFile(iniPath, kMaxSettingsFileBytes)), text_(file_.bytes) {}
+
+std::string SettingsReading::ReadSetting(std::string_view section, std::string_view key,
+                                         std::string_view defaultValue) const {
+  return SettingOf(text_.WholeValue(section, key), defaultValue);
+}
+
+bool SettingsReading::IsCut(std::string_view section, std::string_view key) const {
+  return IsCutValue(text_.WholeValue(section, key));
+}
 
 Settings::Settings(std::string programDirectory)
     : programDirectory_(WithoutTrailingSlashes(programDirectory)),
@@ -46,21 +77,24 @@ bool Settings::SettingsFileExists() const {
   return ::stat(iniPath_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool Settings::SettingsFileTooLarge() const {
+  struct stat info;
+  return ::stat(iniPath_.c_str(), &info) == 0 &&
+         static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes;
+}
+
 std::string Settings::ReadSetting(std::string_view section, std::string_view key,
                                   std::string_view defaultValue) const {
-  FileContents file = ReadWholeFile(iniPath_);
-  std::optional<std::string> value;
-  if (file.state == FileState::kRead) value = FindIniValue(file.bytes, section, key);
-  return std::string(TrimBlanks(value ? std::string_view(*value) : defaultValue));
+  FileContents file = ReadWholeFile(iniPath_, kMaxSettingsFileBytes);
+  return SettingOf(FindWholeIniValue(file.bytes, section, key), defaultValue);
 }
 
 std::optional<std::string> Settings::ReadUncutSetting(std::string_view section,
                                                       std::string_view key) const {
-  FileContents file = ReadWholeFile(iniPath_);
-  std::optional<std::string_view> value;
-  if (file.state == FileState::kRead) value = FindWholeIniValue(file.bytes, section, key);
-  if (value && value->size() > kMaxValueBytes) return std::nullopt;
-  return std::string(TrimBlanks(value.value_or("")));
+  FileContents file = ReadWholeFile(iniPath_, kMaxSettingsFileBytes);
+  std::optional<std::string_view> value = FindWholeIniValue(file.bytes, section, key);
+  if (IsCutValue(value)) return std::nullopt;
+  return SettingOf(value, "");
 }
 
 void Settings::WriteSetting(std::string_view section, std::string_view key,
@@ -68,8 +102,9 @@ void Settings::WriteSetting(std::string_view section, std::string_view key,
   if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) {
     throw std::invalid_argument("a setting cannot hold a line break");
   }
-  FileContents file = ReadWholeFile(iniPath_);
-  if (file.state == FileState::kUnreadable ||
+  // A file too large to read is not replaced by the one value either.
+  FileContents file = ReadWholeFile(iniPath_, kMaxSettingsFileBytes);
+  if (file.state == FileState::kUnreadable || file.state == FileState::kTooLarge ||
       !ReplaceFileContents(iniPath_, SetIniValue(file.bytes, section, key, value))) {
     throw SettingsWriteError("Unable to write to " + iniPath_);
   }

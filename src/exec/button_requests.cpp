@@ -28,11 +28,11 @@ constexpr std::array<ButtonRow, 12> kBuiltInButtons{{
     {"odex2smali", "", ""},
 }};
 
+}  // namespace
+
 bool IsUserDefinedSection(std::string_view section) {
   return LowerAscii(section).starts_with("userdefine");
 }
-
-}  // namespace
 
 RunRequest ButtonRequestFor(std::string_view section, const Settings& settings) {
   RunRequest request{.Section = std::string(section), .ClearOutput = true, .AllowCopy = true};

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <string_view>
-
 #include <optional>
+#include <string_view>
 
 #include "config/settings.h"
 #include "exec/command_pipeline.h"
@@ -10,6 +9,10 @@
 #include "exec/window_operations.h"
 
 namespace velmora {
+
+// Whether `section` is one of the user's own, UserDefine1 … UserDefine13 (any
+// ASCII case).
+bool IsUserDefinedSection(std::string_view section);
 
 // The request a command button makes for `section`: the button's destination
 // tag and extension (for UserDefine1 … UserDefine13 the section's DestFileName

@@ -34,7 +34,8 @@ void Set(std::vector<std::string>& entries, std::string_view name, std::string_v
 
 }  // namespace
 
-ChildEnvironment::ChildEnvironment(char* const* environment) {
+ChildEnvironment::ChildEnvironment(char* const* environment,
+                                   const std::vector<EnvironmentVariable>& settings) {
   for (char* const* entry = environment; entry && *entry; ++entry) entries_.emplace_back(*entry);
 
   // The character type comes from the first of these that is set and not empty.
@@ -48,6 +49,8 @@ ChildEnvironment::ChildEnvironment(char* const* environment) {
     // the character type changes and the tools keep their language.
     Set(entries_, all.empty() ? "LC_CTYPE" : "LC_ALL", kUtf8Locale);
   }
+
+  for (const EnvironmentVariable& variable : settings) Set(entries_, variable.name, variable.value);
 
   for (std::string& entry : entries_) pointers_.push_back(entry.data());
   pointers_.push_back(nullptr);

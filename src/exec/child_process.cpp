@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +12,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "exec/child_environment.h"
+#include "exec/group_watch.h"
+#include "exec/output_pipe.h"
+#include "exec/program_files.h"
 
 extern char** environ;
 
@@ -31,88 +33,106 @@ std::vector<char*> ArgvOf(const std::vector<std::string>& arguments) {
   return argv;
 }
 
-// Keeps the first failure of a series of set-up calls that report errno values.
-class FirstError {
- public:
-  void Keep(int error) {
-    if (value_ == 0) {
-      value_ = error;
-    }
+// The files to execute in turn: the program itself, or, for a bare name to be
+// searched, the name in each directory of PATH.
+std::vector<std::string> ProgramCandidates(const HiddenChildPlan& plan) {
+  if (plan.searchPath && plan.program.find('/') == std::string::npos) {
+    return SearchPathCandidates(plan.program);
   }
-  int Value() const { return value_; }
+  return {plan.program};
+}
 
- private:
-  int value_ = 0;
+// The errors after which a search of PATH tries the next directory, as
+// execvp does; any other error ends the search.
+bool SearchGoesOnAfter(int error) {
+  return error == EACCES || error == ENOENT || error == ENOTDIR || error == ESTALE ||
+         error == ENODEV || error == ETIMEDOUT;
+}
+
+// Everything the child needs, made before the fork: it may not allocate.
+struct ToolStart {
+  std::vector<const char*> candidates;
+  char* const* argv;
+  char* const* envp;
+  int outputFd;
+  bool errorToOutput;
+  int channelFd;  // the child's end of the socket it waits on and reports through
 };
 
-class SpawnFileActions {
- public:
-  SpawnFileActions() { error_.Keep(::posix_spawn_file_actions_init(&actions_)); }
-  ~SpawnFileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
-  SpawnFileActions(const SpawnFileActions&) = delete;
-  SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+[[noreturn]] void ReportAndExit(int channelFd, int error) {
+  [[maybe_unused]] const ssize_t ignored = ::write(channelFd, &error, sizeof error);
+  ::_exit(127);
+}
 
-  void Open(int fd, const char* path, int flags) {
-    error_.Keep(::posix_spawn_file_actions_addopen(&actions_, fd, path, flags, 0));
-  }
-  void Duplicate(int fd, int to) {
-    error_.Keep(::posix_spawn_file_actions_adddup2(&actions_, fd, to));
-  }
-  void CloseFrom(int fd) { error_.Keep(::posix_spawn_file_actions_addclosefrom_np(&actions_, fd)); }
-
-  const posix_spawn_file_actions_t* Get() const { return &actions_; }
-  int Error() const { return error_.Value(); }
-
- private:
-  posix_spawn_file_actions_t actions_;
-  FirstError error_;
-};
-
-class SpawnAttributes {
- public:
-  SpawnAttributes() { error_.Keep(::posix_spawnattr_init(&attributes_)); }
-  ~SpawnAttributes() { ::posix_spawnattr_destroy(&attributes_); }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-  // A new session is what a hidden console was: the terminal that started us
-  // cannot signal the child. The child also must not inherit a signal mask or
-  // an ignored SIGPIPE of ours: tools expect the defaults.
-  void StartFresh() {
-    sigset_t none;
-    sigset_t all;
-    ::sigemptyset(&none);
-    ::sigfillset(&all);
-    error_.Keep(::posix_spawnattr_setsigmask(&attributes_, &none));
-    error_.Keep(::posix_spawnattr_setsigdefault(&attributes_, &all));
-    error_.Keep(::posix_spawnattr_setflags(
-        &attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
-  }
-
-  const posix_spawnattr_t* Get() const { return &attributes_; }
-  int Error() const { return error_.Value(); }
-
- private:
-  posix_spawnattr_t attributes_;
-  FirstError error_;
-};
-
-void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildPlan& plan) {
-  actions.Open(STDIN_FILENO, "/dev/null", O_RDONLY);
-  actions.Duplicate(plan.outputFd, STDOUT_FILENO);
-  if (plan.errorToOutput) {
-    actions.Duplicate(plan.outputFd, STDERR_FILENO);
-  } else {
-    actions.Open(STDERR_FILENO, "/dev/null", O_WRONLY);
-  }
-  // A library may have opened something without close-on-exec; the child
-  // still gets nothing but 0-2.
-  actions.CloseFrom(STDERR_FILENO + 1);
+// Every descriptor from 3 up goes but `kept`.
+void CloseAllBut(int kept) {
+  if (kept > STDERR_FILENO + 1) ::close_range(STDERR_FILENO + 1, kept - 1, 0);
+  ::close_range(kept + 1, ~0U, 0);
 }
 
 // Runs in the child of a fork from a process that may have other threads, so
-// only async-signal-safe calls: the detached program's session, descriptors
-// and signal handling, then the program itself.
+// only async-signal-safe calls. Its standard descriptors, session and signals
+// are set up first; then it waits for our word, which comes once its group is
+// watched, and ends without running the program when instead the channel
+// ends (we have gone). The channel is closed on exec, which tells us the
+// program runs; a failure is written into it.
+[[noreturn]] void BecomeTool(const ToolStart& start) {
+  const int channel = start.channelFd;
+  if (::setsid() < 0) ReportAndExit(channel, errno);
+  // /dev/null is put on 0 first; 0 then serves for standard error as well,
+  // whatever number it was opened on.
+  const int devNull = ::open("/dev/null", O_RDWR);
+  if (devNull < 0 || ::dup2(devNull, STDIN_FILENO) < 0 ||
+      ::dup2(start.outputFd, STDOUT_FILENO) < 0 ||
+      ::dup2(start.errorToOutput ? STDOUT_FILENO : STDIN_FILENO, STDERR_FILENO) < 0) {
+    ReportAndExit(channel, errno);
+  }
+  // A library may have opened something without close-on-exec; the child
+  // still gets nothing but 0-2.
+  CloseAllBut(channel);
+  ResetSignalHandling();
+
+  char word = 0;
+  ssize_t got;
+  while ((got = ::read(channel, &word, 1)) < 0 && errno == EINTR) {
+  }
+  if (got != 1) ::_exit(127);
+
+  int error = ENOENT;
+  bool denied = false;
+  for (const char* candidate : start.candidates) {
+    ::execve(candidate, start.argv, start.envp);
+    error = errno;
+    denied = denied || error == EACCES;
+    if (!SearchGoesOnAfter(error)) break;
+  }
+  ReportAndExit(channel, denied && SearchGoesOnAfter(error) ? EACCES : error);
+}
+
+// The error the child reported, or 0 once the channel ended without one
+// (the program runs).
+int ErrorReportedBy(int channelFd) {
+  int error = 0;
+  std::size_t got = 0;
+  while (got < sizeof error) {
+    const ssize_t count =
+        ::read(channelFd, reinterpret_cast<char*>(&error) + got, sizeof error - got);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return 0;
+    got += static_cast<std::size_t>(count);
+  }
+  return error;
+}
+
+bool SendGoAhead(int channelFd) {
+  ssize_t sent;
+  while ((sent = ::send(channelFd, "g", 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+  }
+  return sent == 1;
+}
+
+// Runs in the child of a fork, as BecomeTool does: the detached program's
+// session, descriptors and signal handling, then the program itself.
 [[noreturn]] void ExecDetached(const char* program, char* const argv[], char* const envp[]) {
   ::setsid();
   const int devNull = ::open("/dev/null", O_RDWR);
@@ -120,6 +140,24 @@ void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildPla
   ::dup2(devNull, STDOUT_FILENO);
   ::dup2(devNull, STDERR_FILENO);
   ::closefrom(STDERR_FILENO + 1);
+  ResetSignalHandling();
+  ::execve(program, argv, envp);
+  ::_exit(127);
+}
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      return 0;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+void ResetSignalHandling() {
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -128,33 +166,60 @@ void DescribeStandardDescriptors(SpawnFileActions& actions, const HiddenChildPla
   for (int signal = 1; signal < NSIG; ++signal) {
     ::sigaction(signal, &byDefault, nullptr);
   }
-  ::execve(program, argv, envp);
-  ::_exit(127);
 }
 
-}  // namespace
-
+// Not posix_spawn: its child cannot wait for our word before it executes the
+// program, and that wait is what leaves no moment at which the tool runs and
+// its group is not watched yet.
 HiddenChild StartHidden(const HiddenChildPlan& plan) {
   HiddenChild child;
-  SpawnFileActions actions;
-  DescribeStandardDescriptors(actions, plan);
-  SpawnAttributes attributes;
-  attributes.StartFresh();
-  child.error = actions.Error() != 0 ? actions.Error() : attributes.Error();
+  if (plan.program.empty()) {
+    child.error = ENOENT;
+    return child;
+  }
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    child.error = errno;
+    return child;
+  }
+  UniqueFd ours(ends[0]);
+  UniqueFd theirs(ends[1]);
+  child.error = MoveAboveStandardDescriptors(theirs);
   if (child.error != 0) {
     return child;
   }
+
+  const std::vector<std::string> candidates = ProgramCandidates(plan);
   const std::vector<char*> argv = ArgvOf(plan.arguments);
-  const auto spawn = plan.searchPath ? ::posix_spawnp : ::posix_spawn;
-  const ChildEnvironment environment(environ);
-  child.error = spawn(&child.pid, plan.program.c_str(), actions.Get(), attributes.Get(),
-                      argv.data(), environment.Get());
-  if (child.error == 0) {
-    // Without a pidfd (an old kernel, no descriptor left) the run still ends:
-    // its wait is then paced by the timeout alone.
-    // Called directly: this glibc's <sys/pidfd.h> lacks C linkage for C++.
-    child.endFd.Reset(static_cast<int>(::syscall(SYS_pidfd_open, child.pid, 0)));
+  const ChildEnvironment environment(environ, plan.environment);
+  ToolStart start{{},          argv.data(), environment.Get(), plan.outputFd, plan.errorToOutput,
+                  theirs.Get()};
+  for (const std::string& candidate : candidates) {
+    start.candidates.push_back(candidate.c_str());
   }
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    BecomeTool(start);
+  }
+  if (pid < 0) {
+    child.error = errno;
+    return child;
+  }
+  theirs.Reset();
+  WatchProcessGroup(pid);
+  const bool told = SendGoAhead(ours.Get());
+  const int reported = ErrorReportedBy(ours.Get());
+  if (!told || reported != 0) {
+    child.error = reported != 0 ? reported : ECHILD;
+    Reap(pid);
+    return child;
+  }
+  child.pid = pid;
+  // Without a pidfd (an old kernel, no descriptor left) the run still ends:
+  // its wait is then paced by the timeout alone.
+  // Called directly: this glibc's <sys/pidfd.h> lacks C linkage for C++.
+  child.endFd.Reset(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   return child;
 }
 
@@ -200,31 +265,33 @@ bool ProcessGroupAlive(pid_t group) {
 }
 
 int Reap(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      return 0;
-    }
-  }
-  return status;
+  UnwatchProcessGroup(pid);
+  return WaitFor(pid);
 }
 
-void StartDetached(const std::string& program, const std::vector<std::string>& arguments) {
-  const std::vector<char*> argv = ArgvOf(arguments);
-  const ChildEnvironment environment(environ);
+bool RunOrphaned(const std::function<void()>& body) {
   const pid_t middle = ::fork();
   if (middle == 0) {
     // The middle process leaves at once; its child, orphaned, is adopted by
     // init and never waited for by us. _Fork runs no fork handlers, whose
     // locks another thread of ours may have held when we forked.
     if (::_Fork() == 0) {
-      ExecDetached(program.c_str(), argv.data(), environment.Get());
+      body();
     }
     ::_exit(0);
   }
-  if (middle > 0) {
-    Reap(middle);
+  if (middle < 0) {
+    return false;
   }
+  // Never watched: the watch itself starts its process through here.
+  WaitFor(middle);
+  return true;
+}
+
+void StartDetached(const std::string& program, const std::vector<std::string>& arguments) {
+  const std::vector<char*> argv = ArgvOf(arguments);
+  const ChildEnvironment environment(environ);
+  RunOrphaned([&] { ExecDetached(program.c_str(), argv.data(), environment.Get()); });
 }
 
 }  // namespace velmora

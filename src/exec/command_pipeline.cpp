@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 
@@ -10,12 +11,35 @@
 #include "config/placeholders.h"
 #include "config/text.h"
 #include "exec/argument_line.h"
+#include "exec/button_requests.h"
 #include "exec/destination.h"
 #include "exec/file_copy.h"
 #include "exec/program_files.h"
 
 namespace velmora {
 namespace {
+
+// The keys of its section a run reads besides its templates (which are
+// checked as they are read), those of a user's button, and the values every
+// expansion pass reads.
+constexpr std::array<std::string_view, 7> kSectionKeys{
+    "SourceFileType", "DestFileType",    "CopyFile",    "Comments",
+    "CommandType",    "ShowErrorOutput", "ShowExitCode"};
+constexpr std::array<std::string_view, 2> kUserButtonKeys{"DestFileName", "DestFileExt"};
+constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kSharedValues{{
+    {"General", "JAVA_HOME"},
+    {"General", "apktool_path"},
+    {"General", "framework_path"},
+    {"KeystoreFile", "keystore"},
+    {"KeystoreFile", "storepass"},
+    {"KeystoreFile", "keypass"},
+    {"KeystoreFile", "alias"},
+}};
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kPasswordVariables{{
+    {kStorePassVariable, "%storepass%"},
+    {kKeyPassVariable, "%keypass%"},
+}};
 
 // Everything one run needs, so that the steps below read as the run does.
 class SectionRun {
@@ -28,8 +52,14 @@ class SectionRun {
     if (request_.ClearOutput) window_.ClearOutput();
     section_ = SectionToRun(section_, window_.SignerTypeIndex());
 
+    if (settings_.SettingsFileTooLarge()) {
+      window_.AppendLine(SettingsFileTooLargeMessage(settings_.IniPath()));
+      return Stopped(RunEnding::kSettingsTooLarge);
+    }
+    if (!CheckValuesFit()) return Stopped(RunEnding::kValueCut);
     if (!CheckSource()) return Stopped(RunEnding::kSourceMissing);
     if (!ChooseDestination()) return Stopped(RunEnding::kCancelled);
+    if (!CheckDestinationIsNotSource()) return Stopped(RunEnding::kDestinationIsSource);
     if (!CopySourceWhenAsked()) return Stopped(RunEnding::kCopyFailed);
     if (std::optional<RunEnding> refused = ExpandTemplates()) {
       RemoveCopyMadeByThisRun();
@@ -53,6 +83,24 @@ class SectionRun {
 
   RunReport Stopped(RunEnding ending) const { return RunReport{"", ending, {}}; }
 
+  // A value read cut would be another path, password or word than the one
+  // written; every such value the run would use is named, and nothing runs.
+  bool CheckValuesFit() {
+    const SettingsReading reading = settings_.ReadAll();
+    bool fit = true;
+    auto check = [this, &reading, &fit](std::string_view section, std::string_view key) {
+      if (!reading.IsCut(section, key)) return;
+      window_.AppendLine(CutSettingMessage(section, key));
+      fit = false;
+    };
+    for (std::string_view key : kSectionKeys) check(section_, key);
+    if (IsUserDefinedSection(request_.Section)) {
+      for (std::string_view key : kUserButtonKeys) check(request_.Section, key);
+    }
+    for (const auto& [section, key] : kSharedValues) check(section, key);
+    return fit;
+  }
+
   bool CheckSource() {
     source_ = request_.Source;
     if (Keyword("SourceFileType") == "none") return true;
@@ -73,7 +121,16 @@ class SectionRun {
     std::optional<std::string> chosen = window_.AskDestination(prompt);
     if (!chosen) return false;
     destination_ = *chosen;
+    destinationChosen_ = true;
     return true;
+  }
+
+  // Whatever the tool or the copy writes to the destination would destroy the
+  // source when both are one file (zipalign truncates its output first).
+  bool CheckDestinationIsNotSource() {
+    if (!destinationChosen_ || !NameTheSameFile(source_, destination_)) return true;
+    window_.AppendLine("目标 " + destination_ + " 与源文件 " + source_ + " 是同一个文件，请检查");
+    return false;
   }
 
   bool CopySourceWhenAsked() {
@@ -102,10 +159,7 @@ class SectionRun {
   // a different command, so it is refused.
   std::optional<std::string> ReadTemplate(std::string_view key) {
     std::optional<std::string> value = settings_.ReadUncutSetting(section_, key);
-    if (!value) {
-      window_.AppendLine("配置项 [" + section_ + "] " + std::string(key) + " 超过" +
-                         std::to_string(kMaxValueBytes) + "字节被截断，请检查");
-    }
+    if (!value) window_.AppendLine(CutSettingMessage(section_, key));
     return value;
   }
 
@@ -134,10 +188,22 @@ class SectionRun {
       arguments->push_back({" ", false});
       arguments->insert(arguments->end(), extra->begin(), extra->end());
     }
+    if (!ExpandPasswords()) return RunEnding::kExpansionNeverEnds;
     program_ = JoinedText(*program);
     programIsUserPath_ = HoldsPath(*program);
     if (!WriteArgumentLine(*arguments)) return RunEnding::kPathNotPassable;
     return std::nullopt;
+  }
+
+  // What %storepass% and %keypass% expand to, for the tool's environment.
+  bool ExpandPasswords() {
+    for (const auto& [variable, placeholder] : kPasswordVariables) {
+      auto value = Expand(std::string(placeholder));
+      if (!value) return false;
+      std::string text = JoinedText(*value);
+      if (!text.empty()) environment_.push_back({std::string(variable), std::move(text)});
+    }
+    return true;
   }
 
   // Without a program, the argument line names it in its first field.
@@ -161,7 +227,8 @@ class SectionRun {
                 programIsUserPath_ ? OpenTarget::kUserPath : OpenTarget::kNamedByTemplate);
       return RunReport{destination_, RunEnding::kShellOpened, {}};
     }
-    RunOptions options{.showErrorOutput = Keyword("ShowErrorOutput") == "true"};
+    RunOptions options{.showErrorOutput = Keyword("ShowErrorOutput") == "true",
+                       .environment = environment_};
     RunOutcome outcome = RunCaptured(program_, arguments_, window_, window_.Events(), options);
     if (outcome.started) ReportExitStatusWhenAsked(outcome.waitStatus);
     return RunReport{destination_, RunEnding::kToolRan, outcome};
@@ -184,9 +251,11 @@ class SectionRun {
   std::string section_;
   std::string source_;
   std::string destination_;
+  bool destinationChosen_ = false;
   std::string program_;
   bool programIsUserPath_ = false;
   std::string arguments_;
+  std::vector<EnvironmentVariable> environment_;
   bool copyMadeDestination_ = false;
 };
 

@@ -7,11 +7,7 @@
 #include <cerrno>
 
 namespace velmora {
-namespace {
 
-// A process started with a standard descriptor closed gets that number back
-// from pipe2(); moved out of the way, the child's own 0-2 can be set up
-// without clobbering the pipe.
 int MoveAboveStandardDescriptors(UniqueFd& fd) {
   if (fd.Get() > STDERR_FILENO) {
     return 0;
@@ -23,8 +19,6 @@ int MoveAboveStandardDescriptors(UniqueFd& fd) {
   fd.Reset(moved);
   return 0;
 }
-
-}  // namespace
 
 OutputPipe OpenOutputPipe() {
   OutputPipe pipe;

@@ -19,6 +19,12 @@ struct OutputPipe {
 
 OutputPipe OpenOutputPipe();
 
+// Keeps `fd` off the standard descriptors: a process started with one of them
+// closed gets that number back for its next descriptor, which a child's own
+// 0-2 would then overwrite. Moves it (close-on-exec) when needed; returns the
+// errno of a failure, 0 otherwise.
+int MoveAboveStandardDescriptors(UniqueFd& fd);
+
 // Reads what is waiting, at most `buffer.size()` bytes, without blocking.
 // Returns how many bytes were read: 0 when nothing is waiting or the read
 // failed.

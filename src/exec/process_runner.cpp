@@ -41,6 +41,7 @@ HiddenChildPlan DescribeChild(std::string_view command, std::string_view argumen
   HiddenChildPlan plan;
   plan.outputFd = outputFd;
   plan.errorToOutput = options.showErrorOutput;
+  plan.environment = options.environment;
   if (command.empty()) {
     plan.arguments = SplitCommandLine(argumentLine);
     plan.program = plan.arguments.empty() ? std::string() : plan.arguments.front();
@@ -71,7 +72,9 @@ class CapturedTool {
   // not only when the pipe is empty, so a writer that never pauses (a
   // grandchild flooding the pipe it inherited) cannot hold the run once the
   // child has ended. A stopped run also waits for the rest of the tool's
-  // process group, which the grace period bounds.
+  // process group, which the grace period bounds. The child is reaped only
+  // then: until it is, the number of its group is its own, so neither the
+  // stop nor the watch over the group can reach another process's.
   RunOutcome ShowOutputUntilEnd() {
     RunOutcome outcome{.started = true};
     bool ended = false;
@@ -81,7 +84,6 @@ class CapturedTool {
       const bool hadOutput = ShowWaiting(buffer_.size());
       if (!ended && HasEnded(child_.pid)) {
         ShowWaiting(BytesWaiting(outputFd_));
-        outcome.waitStatus = Reap(child_.pid);
         ended = true;
       }
       outcome.stopped = events_.Tools().StopRequested(child_.pid);
@@ -90,6 +92,7 @@ class CapturedTool {
         events_.WaitForActivity(outputFd_, ended ? -1 : child_.endFd.Get(), kPollInterval);
       }
     }
+    outcome.waitStatus = Reap(child_.pid);
     FinishText();
     if (outcome.stopped) ReportStop(outcome);
     return outcome;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "exec/child_environment.h"
 #include "exec/output_sink.h"
 #include "exec/run_events.h"
 
@@ -10,6 +12,8 @@ namespace velmora {
 struct RunOptions {
   // The child's standard error shares the pipe of its standard output.
   bool showErrorOutput = false;
+  // Set in the child's environment, in the place of inherited ones.
+  std::vector<EnvironmentVariable> environment = {};
 };
 
 // The line a run stopped on request ends with, before its end banner.

@@ -46,6 +46,13 @@ bool IsExistingDirectory(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool NameTheSameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool IsExecutableFile(const std::string& path) {
   return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
@@ -67,20 +74,27 @@ bool IsProgramFile(const std::string& path) {
          magic.starts_with("#!");
 }
 
-std::string FindOnPath(const std::string& name) {
+std::vector<std::string> SearchPathCandidates(const std::string& name) {
   const std::string directories = SearchPath();
+  std::vector<std::string> candidates;
   std::string_view rest = directories;
   while (true) {
     const std::size_t colon = rest.find(':');
-    std::string candidate = JoinSearchDirectory(rest.substr(0, colon), name);
-    if (IsExecutableFile(candidate)) {
-      return candidate;
-    }
+    candidates.push_back(JoinSearchDirectory(rest.substr(0, colon), name));
     if (colon == std::string_view::npos) {
-      return {};
+      return candidates;
     }
     rest.remove_prefix(colon + 1);
   }
+}
+
+std::string FindOnPath(const std::string& name) {
+  for (std::string& candidate : SearchPathCandidates(name)) {
+    if (IsExecutableFile(candidate)) {
+      return candidate;
+    }
+  }
+  return {};
 }
 
 }  // namespace velmora

@@ -273,19 +273,42 @@ void TFormMain::FormShow() {
     AppendLine("配置文件Velmora.ini不存在，请检查");
     return;
   }
+  if (settings_.SettingsFileTooLarge()) {
+    AppendLine(SettingsFileTooLargeMessage(settings_.IniPath()));
+    return;
+  }
   openInitialDirectory_ = QString::fromStdString(settings_.ResolveCurrentDir());
   saveInitialDirectory_ = openInitialDirectory_;
-  LoadUserDefinedButtons();
-  SelectSignerType(SignerTypeIndexFromSetting(settings_.ReadSetting("General", "SignerType", "0")));
+  const SettingsReading reading = settings_.ReadAll();
+  LoadUserDefinedButtons(reading);
+  // A cut number would be another signer type than the one stored: the
+  // window keeps the one it shows and writes nothing back.
+  if (!ReportedCut(reading, "General", "SignerType")) {
+    SelectSignerType(SignerTypeIndexFromSetting(reading.ReadSetting("General", "SignerType", "0")));
+  }
   ReportMissingJava();
 }
 
-void TFormMain::LoadUserDefinedButtons() {
+bool TFormMain::ReportedCut(const SettingsReading& reading, std::string_view section,
+                            std::string_view key) {
+  if (!reading.IsCut(section, key)) {
+    return false;
+  }
+  AppendLine(CutSettingMessage(section, key));
+  return true;
+}
+
+// A button whose Enabled or Caption is cut stays hidden: what shows would not
+// be what the user wrote.
+void TFormMain::LoadUserDefinedButtons(const SettingsReading& reading) {
   for (int number = 1; number <= kUserDefinedButtons; ++number) {
     const std::string section = "UserDefine" + std::to_string(number);
     QAbstractButton* button = UserDefinedButton(number);
-    button->setVisible(LowerAscii(settings_.ReadSetting(section, "Enabled", "")) == "true");
-    button->setText(QString::fromStdString(settings_.ReadSetting(section, "Caption", "")));
+    const bool enabledCut = ReportedCut(reading, section, "Enabled");
+    const bool captionCut = ReportedCut(reading, section, "Caption");
+    button->setVisible(!enabledCut && !captionCut &&
+                       LowerAscii(reading.ReadSetting(section, "Enabled", "")) == "true");
+    button->setText(QString::fromStdString(reading.ReadSetting(section, "Caption", "")));
   }
 }
 

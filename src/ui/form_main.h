@@ -101,7 +101,9 @@ class TFormMain : public QWidget, public WindowOperations {
   void AddStopAction();
   void ShowOutputContextMenu(const QPoint& position);
   void RunButtonSection(std::string_view section);
-  void LoadUserDefinedButtons();
+  void LoadUserDefinedButtons(const SettingsReading& reading);
+  // Whether the value is cut; a line says so when it is.
+  bool ReportedCut(const SettingsReading& reading, std::string_view section, std::string_view key);
   void SelectSignerType(int index);
   void ReportMissingJava();
 

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "config/ini_text.h"
 #include "exec/running_tools.h"
 #include "support/child_program.h"
 #include "support/recording_tool.h"
@@ -325,6 +329,117 @@ TEST_P(VelmoraRunStopped, ends_the_whole_tool_and_skips_the_rest_of_the_batch) {
         << run.out;
     EXPECT_EQ(run.out.find("开始"), std::string::npos) << "the second source ran";
   }
+}
+
+// zipalign opens its output for writing before it reads its input: through a
+// link to the source, it would empty the source.
+TEST_F(VelmoraRun, RefusesADestinationThatIsTheSourceItselfAndLeavesTheSourceWhole) {
+  const std::string emptying = WriteRecordingTool(dir, "emptying", ": > \"$2\"");
+  const std::string keys =
+      "Command=" + emptying + "\nCommandLine=\"%SourceFile%\" \"%DestFile%\"\n";
+  dir.Write("settings.ini", "[ZipAlign]\n" + keys + "[Signer]\nCopyFile=true\n" + keys);
+  const std::string source = dir.Write("a/z.apk", "package bytes");
+  std::filesystem::create_symlink(source, dir / "zl.apk");
+  std::filesystem::create_hard_link(source, dir / "zh.apk");
+
+  for (const char* section : {"ZipAlign", "Signer"}) {
+    for (const std::string& destination :
+         {dir / "zl.apk", dir / "zh.apk", dir / "./a/../a/z.apk"}) {
+      ChildProgram& run = Run({"-f", "-o", destination, section, source});
+      EXPECT_EQ(run.exitStatus, 1) << section << " " << destination;
+      EXPECT_EQ(run.err, "目标 " + destination + " 与源文件 " + source + " 是同一个文件，请检查\n");
+      EXPECT_EQ(TempDir::ReadFile(source), "package bytes");
+      EXPECT_FALSE(std::filesystem::exists(emptying + ".args")) << "the tool ran";
+    }
+  }
+}
+
+TEST_F(VelmoraRun, HandsTheKeystorePasswordsToItsToolInTheEnvironment) {
+  const std::string showing =
+      WriteRecordingTool(dir, "showing", "echo \"$VELMORA_STOREPASS|$VELMORA_KEYPASS\"");
+  dir.Write("settings.ini",
+            "[KeystoreFile]\nstorepass=pass %alias%\nalias=key\nkeypass=\n[Show]\n"
+            "SourceFileType=none\nDestFileType=none\nCommand=" +
+                showing + "\nCommandLine=%storepass%\n");
+
+  ChildProgram run({VELMORA_RUN_PATH, "--ini", ini, "Show"},
+                   {{"VELMORA_STOREPASS", "inherited"}, {"VELMORA_KEYPASS", "exported"}});
+  run.Wait();
+
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(run.out.find("\npass key|exported\n"), std::string::npos)
+      << "an empty keypass lets the exported one through\n"
+      << run.out;
+  EXPECT_EQ(RecordedArguments(showing), (Lines{"pass", "key"})) << "templates expand it as before";
+}
+
+TEST_F(VelmoraRun, RefusesARunThatWouldUseAValueLongerThanAValueMayBe) {
+  const std::string tooLong = "=" + std::string(kMaxValueBytes + 1, 'x') + "\n";
+  const std::string run = "[Run]\nSourceFileType=none\nDestFileType=none\nCommand=" + tool + "\n";
+  for (auto [section, key, settings] :
+       {std::tuple{"KeystoreFile", "storepass", run + "[KeystoreFile]\nstorepass" + tooLong},
+        {"General", "JAVA_HOME", "[General]\nJAVA_HOME" + tooLong + run},
+        {"General", "framework_path", "[General]\nframework_path" + tooLong + run},
+        {"General", "SignerType", "[General]\nSignerType" + tooLong + run},
+        {"Run", "Comments", run + "Comments" + tooLong}}) {
+    dir.Write("settings.ini", settings);
+    ChildProgram& refused = Run({"Run"});
+    EXPECT_EQ(refused.exitStatus, 2) << key;
+    EXPECT_EQ(refused.err,
+              "配置项 [" + std::string(section) + "] " + key + " 超过2047字节被截断，请检查\n");
+    EXPECT_FALSE(std::filesystem::exists(tool + ".args")) << key;
+  }
+}
+
+TEST_F(VelmoraRun, RefusesASettingsFileOverTheLimitWithoutReadingIt) {
+  dir.Write("settings.ini", "[Run]\nSourceFileType=none\nDestFileType=none\n");
+  std::filesystem::resize_file(ini, std::uintmax_t{4} << 30);
+  for (const Lines& arguments : {Lines{"--list"}, Lines{"Run"}}) {
+    ChildProgram& run = Run(arguments);
+    EXPECT_EQ(run.exitStatus, 2) << arguments[0];
+    EXPECT_EQ(run.err, "配置文件" + ini + "超过16 MiB（16777216字节）的大小上限，未读取，请检查\n");
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+// Listing looks at every section's keys; read again for each, the file made
+// the listing quadratic in the number of sections.
+TEST_F(VelmoraRun, ListsThousandsOfSectionsFromOneReadingOfTheFile) {
+  std::string settings;
+  for (int number = 0; number < 3000; ++number) {
+    settings += "[UserDefine" + std::to_string(number) + "]\nComments=c\nEnabled=true\n";
+  }
+  dir.Write("settings.ini", settings);
+  // Each open is followed by a close, so that the kernel cannot fold
+  // successive opens into one event.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(watch, ini.c_str(), IN_OPEN | IN_CLOSE), 0);
+
+  ChildProgram& run = Run({"--list"});
+
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3000);
+  int opens = 0;
+  for (inotify_event event; ::read(watch, &event, sizeof event) == sizeof event;) {
+    if ((event.mask & IN_OPEN) != 0) ++opens;
+  }
+  ::close(watch);
+  EXPECT_EQ(opens, 1);
+}
+
+TEST_F(VelmoraRun, KilledWithSigkillTakesItsToolAndWhatTheToolStartedAlong) {
+  const std::string pids = dir / "pids";
+  dir.Write("settings.ini", "[Stubborn]\nSourceFileType=none\nDestFileType=none\nCommand=" +
+                                std::string(VELMORA_STUBBORN_TOOL) + "\nCommandLine=\"" + pids +
+                                "\"\n");
+  ChildProgram run({VELMORA_RUN_PATH, "--ini", ini, "Stubborn"});
+  ASSERT_EQ(run.ReadOutputLine(), "------ 开始------");
+  ASSERT_EQ(run.ReadOutputLine(), "started");
+
+  ::kill(run.Pid(), SIGKILL);
+  run.Wait();
+
+  EXPECT_TRUE(test::AllEndWithin(test::StubbornPids(pids), std::chrono::seconds(20)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, VelmoraRunStopped,

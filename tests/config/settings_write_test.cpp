@@ -159,6 +159,21 @@ TEST(WriteSetting, RefusesADirectoryInPlaceOfTheFile) {
   EXPECT_TRUE(std::filesystem::is_directory(dir / "Velmora.ini"));
 }
 
+// Were the one value written into what could be read of such a file (nothing),
+// the rest of it would be lost.
+TEST(WriteSetting, RefusesAFileTooLargeToReadAndLeavesItWhole) {
+  TempDir dir;
+  std::string ini = dir.Write("Velmora.ini", "[General]\nSignerType=1\n");
+  std::filesystem::resize_file(ini, kMaxSettingsFileBytes + 1);
+  Settings settings(dir.path());
+
+  EXPECT_TRUE(settings.SettingsFileTooLarge());
+  EXPECT_EQ(settings.ReadSetting("General", "SignerType", "0"), "0");
+  EXPECT_THROW(settings.WriteSetting("General", "SignerType", "2"), SettingsWriteError);
+  EXPECT_EQ(std::filesystem::file_size(ini), kMaxSettingsFileBytes + 1);
+  EXPECT_TRUE(dir.Read("Velmora.ini").starts_with("[General]\nSignerType=1\n"));
+}
+
 TEST(WriteSetting, RefusesLineBreaksThatWouldAddLines) {
   TempDir dir;
   dir.Write("Velmora.ini", "[General]\nSignerType=0\n");

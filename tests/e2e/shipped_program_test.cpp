@@ -1,11 +1,9 @@
 #include "e2e/shipped_program_test.h"
 
-#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <utility>
 
 #include "exec/button_requests.h"
 #include "support/required_tools.h"
@@ -14,9 +12,6 @@ namespace velmora::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::pair<const char*, const char*> kPasswordVariables[] = {
-    {"VELMORA_STOREPASS", "storepass"}, {"VELMORA_KEYPASS", "keypass"}};
 
 // Copies a folder of the test data to `copy` and returns `copy`.
 std::string CopyOfTestData(std::string_view dataFolder, const std::string& copy) {
@@ -52,15 +47,9 @@ std::string ShippedProgramTest::buildOutput_;
 
 void ShippedProgramTest::SetUpTestSuite() {
   program_ = std::make_unique<ShippedProgram>();
-  // The shipped signing sections take the key's passwords from these, as
-  // Velmora hands them to its tools.
-  for (const auto& [variable, key] : kPasswordVariables) {
-    ::setenv(variable, ShippedSettings().ReadSetting("KeystoreFile", key, "").c_str(), 1);
-  }
 }
 
 void ShippedProgramTest::TearDownTestSuite() {
-  for (const auto& [variable, key] : kPasswordVariables) ::unsetenv(variable);
   splitApp_.reset();
   splitAppDir_.reset();
   program_.reset();

@@ -61,6 +61,23 @@ TEST_F(VelmoraRunShippedTest, build_sign_gives_a_package_that_apksigner_verifies
   EXPECT_TRUE(IsAligned(built));
 }
 
+// zipalign opens its output for writing before it reads its input: run onto
+// a link to the input, it would leave the input 22 bytes long.
+TEST_F(VelmoraRunShippedTest, zip_align_refuses_a_destination_that_links_to_its_source) {
+  const std::string package = folder_ + "/z.apk";
+  ASSERT_NO_FATAL_FAILURE(CopyUnsignedPackageTo(package));
+  fs::create_symlink(package, folder_ + "/zl.apk");
+  fs::create_hard_link(package, folder_ + "/zh.apk");
+  const std::uintmax_t size = fs::file_size(package);
+
+  for (const std::string& link : {folder_ + "/zl.apk", folder_ + "/zh.apk"}) {
+    const FinishedProgram run = Run({"-f", "-o", link, "ZipAlign", package});
+    EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+    EXPECT_TRUE(Holds(run.err, "是同一个文件")) << run.err;
+    EXPECT_EQ(fs::file_size(package), size) << link;
+  }
+}
+
 TEST_F(VelmoraRunShippedTest, lists_the_shipped_sections_and_marks_the_enabled_user_buttons) {
   const FinishedProgram run = Run({"--list"});
 

@@ -210,8 +210,10 @@ TEST_F(CommandPipeline, StopsWithAMessageWhenTheCopyFails) {
             (Lines{"复制文件 " + package + " -> " + *window.answer + " 失败，请检查"}));
 
   window.answer = package;
-  EXPECT_EQ(Run(ButtonRequest("Signer")), "");
-  EXPECT_EQ(window.lines, (Lines{"复制文件 " + package + " -> " + package + " 失败，请检查"}));
+  EXPECT_EQ(RunSectionReport(ButtonRequest("Signer"), Settings(dir.path()), window).ending,
+            RunEnding::kDestinationIsSource);
+  EXPECT_EQ(window.lines,
+            (Lines{"目标 " + package + " 与源文件 " + package + " 是同一个文件，请检查"}));
   EXPECT_EQ(TempDir::ReadFile(package), "package bytes") << "copying onto itself kept the file";
   EXPECT_FALSE(ToolRan());
 }
@@ -411,8 +413,9 @@ TEST_F(CommandPipeline, ReadsEachKeyWhenAndAsOftenAsTheRunNeedsIt) {
                    "DestFileType", "CopyFile", "Command", "CommandLine", "CommandLine_1",
                    "Comments", "CommandType", "ShowErrorOutput", "Comments"}));
   // Each expansion pass reads the seven location and keystore values: one pass
-  // for each template without placeholders, two for the one with %DestFile%.
-  EXPECT_EQ(settings.reads.size(), sectionReads.size() + 4 * 7);
+  // for each template without placeholders, two for the one with %DestFile%,
+  // and two for each password handed to the tool in its environment.
+  EXPECT_EQ(settings.reads.size(), sectionReads.size() + 8 * 7);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "form_fixture.h"
 #include "shown_filters.h"
 #include "support/recording_tool.h"
+#include "support/scoped_environment.h"
 
 namespace velmora::test {
 namespace {
@@ -214,6 +215,40 @@ TEST_F(CommandButtons, a_user_defined_button_proposes_its_sections_name_and_exte
   EXPECT_EQ(RecordedArguments(tool),
             (Arguments{"UserDefine7", source, work / "out/demo_aligned.apk"}));
   EXPECT_EQ(ShownWithElapsedZero(), Banners("UserDefine7", "ran UserDefine7"));
+}
+
+TEST_F(CommandButtons, a_destination_that_is_the_source_itself_is_refused_and_nothing_runs) {
+  WriteSettings(Command("ZipAlign", "", ""));
+  ShowForm();
+  const std::string source = work.Write("demo.apk", "package bytes");
+  const std::string link = work / "out/link.apk";
+  std::filesystem::create_symlink(source, link);
+  TypeSource(source);
+  AnswerFileDialogsWith(
+      [&link](QFileDialog&) { return std::optional(QString::fromStdString(link)); });
+
+  Click("BtnZipAlign");
+
+  EXPECT_EQ(ShownWithElapsedZero(), QString::fromStdString("目标 " + link + " 与源文件 " + source +
+                                                           " 是同一个文件，请检查"));
+  EXPECT_TRUE(RecordedArguments(tool).empty());
+  EXPECT_EQ(TempDir::ReadFile(source), "package bytes");
+}
+
+TEST_F(CommandButtons, a_tool_finds_the_keystore_passwords_in_its_environment) {
+  const std::string showing =
+      WriteRecordingTool(work, "showing", "echo \"$VELMORA_STOREPASS|$VELMORA_KEYPASS\"");
+  WriteSettings("[KeystoreFile]\nstorepass=\nkeypass=key %alias%\nalias=a\n" +
+                Section("UserDefine1",
+                        "Enabled=true\nSourceFileType=none\nDestFileType=none\n"
+                        "Command=" +
+                            showing + "\n"));
+  const ScopedEnvironment exported("VELMORA_STOREPASS", "exported");
+  ShowForm();
+
+  Click("BtnUserDefine1");
+
+  EXPECT_EQ(ShownWithElapsedZero(), Banners("UserDefine1", "exported|key a"));
 }
 
 TEST_F(CommandButtons, each_user_defined_button_runs_the_section_of_its_tag) {

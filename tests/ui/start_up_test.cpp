@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "config/ini_text.h"
 #include "form_fixture.h"
 
 namespace velmora::test {
@@ -44,6 +45,43 @@ TEST_F(StartUp, without_settings_file_reports_it_and_keeps_the_layout_defaults) 
   EXPECT_EQ(form->SignerTypeIndex(), 0);
   EXPECT_TRUE(boxes.empty());
   EXPECT_FALSE(std::filesystem::exists(programDir / "Velmora.ini"));
+}
+
+TEST_F(StartUp, refuses_a_settings_file_over_the_limit_unread_and_keeps_the_layout_defaults) {
+  WriteSettings(WithJava("SignerType=2\n[UserDefine1]\nEnabled=false\n"));
+  const std::uintmax_t size = std::uintmax_t{4} << 30;
+  std::filesystem::resize_file(settings.IniPath(), size);
+  ShowForm();
+  EXPECT_EQ(
+      MemoText(),
+      kNotice + QStringLiteral("\n配置文件%1超过16 MiB（16777216字节）的大小上限，未读取，请检查")
+                    .arg(QString::fromStdString(settings.IniPath())));
+  EXPECT_TRUE(UserButtonShown(1));
+  EXPECT_EQ(form->SignerTypeIndex(), 0);
+  EXPECT_EQ(std::filesystem::file_size(settings.IniPath()), size);
+}
+
+// What shows would not be what the user wrote: "true" followed by blanks
+// beyond the cut reads as "true", and zeros beyond it turn 1 into 0.
+TEST_F(StartUp, names_each_cut_value_hides_its_button_and_writes_no_signer_type) {
+  const std::string beyondTheCut(kMaxValueBytes, ' ');
+  WriteSettings(WithJava("SignerType=0" + std::string(kMaxValueBytes, '0') + "1\n" +
+                         "[UserDefine1]\nEnabled=true\nCaption=" + std::string(3000, 'c') +
+                         "\n[UserDefine2]\nEnabled=true" + beyondTheCut +
+                         "x\nCaption=ok\n"
+                         "[UserDefine3]\nEnabled=true\n"));
+  const std::string before = SettingsText();
+  ShowForm();
+  EXPECT_EQ(MemoText(),
+            kNotice + QStringLiteral("\n配置项 [UserDefine1] Caption 超过2047字节被截断，请检查"
+                                     "\n配置项 [UserDefine2] Enabled 超过2047字节被截断，请检查"
+                                     "\n配置项 [General] SignerType 超过2047字节被截断，请检查"));
+  EXPECT_FALSE(UserButtonShown(1));
+  EXPECT_FALSE(UserButtonShown(2));
+  EXPECT_TRUE(UserButtonShown(3));
+  EXPECT_EQ(form->SignerTypeIndex(), 0);
+  EXPECT_EQ(SettingsText(), before);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(StartUp, brings_the_results_page_to_the_front) {

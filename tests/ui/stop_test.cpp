@@ -16,6 +16,7 @@
 
 #include "exec/running_tools.h"
 #include "form_fixture.h"
+#include "support/child_program.h"
 #include "support/stubborn_tool.h"
 
 namespace velmora::test {
@@ -109,6 +110,26 @@ TEST_F(StopInWindow, escape_stops_the_innermost_run_first_then_the_next_one_out)
       QStringLiteral("程序已被用户停止运行\n程序被信号终止，信号：9\n")));
   EXPECT_TRUE(shown.contains(QStringLiteral("秒------\n程序已被用户停止运行\n------outer 结束")))
       << shown.toStdString();
+}
+
+// However the window's process ends, its tool ends with it.
+TEST(WindowProcess, killed_with_sigkill_takes_its_tool_and_what_the_tool_started_along) {
+  TempDir programDir;
+  const std::string pids = programDir / "pids";
+  programDir.Write("Velmora.ini",
+                   "[UserDefine1]\nEnabled=true\nSourceFileType=none\nDestFileType=none\n"
+                   "Command=" VELMORA_STUBBORN_TOOL "\nCommandLine=\"" +
+                       pids + "\"\n");
+  ChildProgram window(
+      {VELMORA_UI_TEST_HELPERS "/window_process", programDir.path(), "BtnUserDefine1"},
+      {{"QT_QPA_PLATFORM", "offscreen"}});
+  const std::vector<pid_t> started = StubbornPidsOnceStarted(pids, std::chrono::seconds(30));
+  ASSERT_EQ(started.size(), 2U) << "the tool did not start";
+
+  ::kill(window.Pid(), SIGKILL);
+  window.Wait();
+
+  EXPECT_TRUE(AllEndWithin(started, std::chrono::seconds(20)));
 }
 
 }  // namespace
