@@ -12,6 +12,7 @@ set -eu
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/signing_key.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: sign-apk-set.sh --keystore FILE --storepass PASSWORD --keypass PASSWORD
                        --alias NAME [--java-home DIR] FOLDER'
@@ -33,6 +34,9 @@ done
 [ -n "$folder" ] || usage "no folder given"
 [ -d "$folder" ] || fail "no such folder: $folder"
 put_java_home_first_on_path
+# apksigner starts Java with the shipped options.
+choose_java_options
+apksigner() { run_with_java_options -J apksigner "$@"; }
 
 # The SHA-256 digests of the signer certificates of $1, on one line.
 certificate_of() {

@@ -14,6 +14,7 @@ here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --storepass PASSWORD
                    --keypass PASSWORD --alias NAME [--java-home DIR] [--tsa URL] PACKAGE
@@ -48,6 +49,11 @@ esac
 
 put_java_home_first_on_path
 make_scratch_beside "$package"
+
+# apksigner and jarsigner start Java with the shipped options.
+choose_java_options
+apksigner() { run_with_java_options -J apksigner "$@"; }
+jarsigner() { run_with_java_options -J- jarsigner "$@"; }
 
 if [ "$signer" = apksigner ]; then
   zipalign -p -f 4 "$package" "$scratch/aligned.apk"

@@ -8,6 +8,7 @@ set -eu
 here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/scratch_beside.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: smali-assemble.sh -o DEX [smali assemble options] SOURCE...'
 if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
@@ -15,6 +16,11 @@ dex=$2
 shift 2
 
 make_scratch_beside "$dex"
+
+# Debian's smali script puts JAVA_ARGS on java's command line; the user's own
+# come after the shipped options.
+choose_java_options
+smali() { JAVA_ARGS="$java_options ${JAVA_ARGS:-}" command smali "$@"; }
 smali assemble -o "$scratch/classes.dex" "$@"
 [ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"
 replace_from_scratch "$scratch/classes.dex" "$dex"
