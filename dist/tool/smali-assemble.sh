@@ -17,10 +17,10 @@ shift 2
 
 make_scratch_beside "$dex"
 
-# Debian's smali script puts JAVA_ARGS on java's command line; the user's own
-# come after the shipped options.
+# Debian's smali script puts JAVA_ARGS on java's command line: the user's own
+# first, as the shipped options leave out what they set.
 choose_java_options
-smali() { JAVA_ARGS="$java_options ${JAVA_ARGS:-}" command smali "$@"; }
+smali() { JAVA_ARGS="${JAVA_ARGS:-} $java_options" command smali "$@"; }
 smali assemble -o "$scratch/classes.dex" "$@"
 [ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"
 replace_from_scratch "$scratch/classes.dex" "$dex"
