@@ -91,7 +91,9 @@ for argument in "$@"; do
   previous=$argument
 done
 
-choose_java_options "$heap"
+# The input (the package or the folder) is the last argument.
+for input in "$@"; do :; done
+choose_java_options "$input" "$heap"
 
 jar=$script_dir/apktool.jar
 # The Java options are split at blanks on purpose, and never read as patterns.

@@ -34,8 +34,8 @@ done
 [ -n "$folder" ] || usage "no folder given"
 [ -d "$folder" ] || fail "no such folder: $folder"
 put_java_home_first_on_path
-# apksigner starts Java with the shipped options.
-choose_java_options
+# apksigner starts Java with the shipped options for the set.
+choose_java_options "$folder"
 apksigner() { run_with_java_options -J apksigner "$@"; }
 
 # The SHA-256 digests of the signer certificates of $1, on one line.

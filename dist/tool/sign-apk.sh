@@ -50,8 +50,8 @@ esac
 put_java_home_first_on_path
 make_scratch_beside "$package"
 
-# apksigner and jarsigner start Java with the shipped options.
-choose_java_options
+# apksigner and jarsigner start Java with the shipped options for the package.
+choose_java_options "$package"
 apksigner() { run_with_java_options -J apksigner "$@"; }
 jarsigner() { run_with_java_options -J- jarsigner "$@"; }
 

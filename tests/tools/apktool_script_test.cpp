@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -119,6 +120,7 @@ struct JavaOptionsCase {
   std::string name;
   EnvironmentChanges environment;
   Lines said;  // lines the stand-in prints
+  bool largePackage = false;
 };
 
 void PrintTo(const JavaOptionsCase& options, std::ostream* out) {
@@ -130,7 +132,11 @@ class ApktoolScriptJavaOptionsTest : public ApktoolScriptTest,
 
 TEST_P(ApktoolScriptJavaOptionsTest, reach_java_and_the_users_own_win) {
   ASSERT_NO_FATAL_FAILURE(PutStandInJar());
-  const FinishedProgram run = Run({"d", work_ / "演示 app.apk"}, GetParam().environment);
+  const std::string package = work_.Write("演示 app.apk", "");
+  // Sparse: it counts for its length, not for the blocks it takes.
+  if (GetParam().largePackage) fs::resize_file(package, std::uintmax_t{200} << 20);
+
+  const FinishedProgram run = Run({"d", package}, GetParam().environment);
 
   ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
   for (const std::string& line : GetParam().said) {
@@ -144,6 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
         JavaOptionsCase{"shipped",
                         {{"VELMORA_APKTOOL_HEAP", "300m"}},
                         {"UseSerialGC: true", "TieredStopAtLevel: 1", "heap MB: 300"}},
+        JavaOptionsCase{
+            "shipped_for_a_large_package", {}, {"UseSerialGC: true", "TieredStopAtLevel: 4"}, true},
         JavaOptionsCase{
             "velmora_java_options_last",
             {{"VELMORA_APKTOOL_HEAP", "300m"},

@@ -8,12 +8,14 @@
 #   freely: runs were slower and took two to three times the memory. The
 #   serial collector keeps the same ceiling possible and collects in the
 #   thread that works.
-# - the first compiler tier only (-XX:TieredStopAtLevel=1). The optimising
-#   compiler works in threads of its own too, and on every run measured (the
-#   3 MB and 18 MB apps, a generated package of 100 MB, smali on 74 MB of
-#   sources) it cost at least as much processor time as its faster code saved,
-#   most often more: the runs on the apps took a quarter to a third less
-#   processor time without it.
+# - the first compiler tier only (-XX:TieredStopAtLevel=1) for inputs below
+#   160 MB. The optimising compiler works in threads of its own too, and on
+#   the 3 MB and 18 MB apps (decode and rebuild, the 18 MB app's folder holding
+#   142 MB) and a decode of a generated 103 MB package it cost more processor
+#   time than its faster code saved: those runs took a quarter to a third less
+#   processor time without it. The rebuild of that generated package, from a
+#   folder of 176 MB (100 MB of it raw resources), was a third faster with it
+#   on a quiet machine, where the compiler's threads have a core of their own.
 #
 # A class-data archive of apktool's classes is left out: it saved about a
 # tenth of a second, nothing next to a decode or a rebuild.
@@ -27,6 +29,9 @@
 # - VELMORA_JAVA_OPTIONS, options separated by blanks (no quoting), come last
 #   on the command line, so they override every option before them. A
 #   collector there also takes the place of the shipped one.
+
+# Inputs from this size on get Java's default compiler tiers.
+full_compile_from_kb=$((160 * 1024))
 
 # The options the user has set.
 users_java_options() {
@@ -71,19 +76,27 @@ quarter_of_the_memory() {
   echo "${megabytes}m"
 }
 
-# Sets $java_options, separated by blanks: the shipped ones the user has not
-# set, the heap ceiling $1 when given (a size as -Xmx takes it), and the
-# user's VELMORA_JAVA_OPTIONS last.
+# The size of the file or folder $1 in kilobytes (the length of its files,
+# not the blocks they take); 0 when it cannot be read, which counts as small.
+input_kilobytes() {
+  kilobytes=$(du -sk --apparent-size -- "$1" 2>/dev/null | cut -f1)
+  echo "${kilobytes:-0}"
+}
+
+# Sets $java_options, separated by blanks, for a job on the file or folder $1:
+# the shipped ones the user has not set, the heap ceiling $2 when given (a
+# size as -Xmx takes it), and the user's VELMORA_JAVA_OPTIONS last.
 choose_java_options() {
   java_options=''
   if ! user_sets '-XX:[+-]Use*GC'; then
     java_options='-XX:+UseSerialGC'
   fi
-  if ! user_sets '-XX:TieredStopAtLevel=*' '-XX:[+-]TieredCompilation' '-XX:CompilationMode=*' \
-    -Xint -Xcomp; then
+  if [ "$(input_kilobytes "$1")" -lt "$full_compile_from_kb" ] &&
+    ! user_sets '-XX:TieredStopAtLevel=*' '-XX:[+-]TieredCompilation' '-XX:CompilationMode=*' \
+      -Xint -Xcomp; then
     java_options="$java_options -XX:TieredStopAtLevel=1"
   fi
-  [ -z "${1:-}" ] || java_options="$java_options -Xmx$1"
+  [ -z "${2:-}" ] || java_options="$java_options -Xmx$2"
   java_options="$java_options ${VELMORA_JAVA_OPTIONS:-}"
 }
 
