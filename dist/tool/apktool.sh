@@ -12,14 +12,15 @@
 # manifest elements that came after it (<queries>, say).
 #
 # The Java heap is VELMORA_APKTOOL_HEAP when set (a size as java -Xmx takes
-# it: 8g, 6000m), else a quarter of the machine's memory, at least 512m and at
-# most 31g: the share Java itself takes when nothing caps it, which Debian's
-# fixed 512m takes away. Java grows its heap toward the cap rather than
-# collect often, so a larger cap means more memory used, not only more
-# allowed; a quarter fits packages of hundreds of MB on a desktop and leaves
-# the rest for the desktop and for aapt/aapt2, which run beside Java during a
-# rebuild. Past 31g Java gives up its compressed pointers and so needs more
-# memory, not less.
+# it: 8g, 6000m), else the -Xmx of JAVA_TOOL_OPTIONS or JDK_JAVA_OPTIONS when
+# they give one (stated again here, as Debian's apktool puts its own 512m on
+# the command line, which would override them), else a quarter of the
+# machine's memory, at least 512m and at most 31g: the share Java itself takes
+# when nothing caps it, which Debian's fixed 512m takes away. A quarter fits
+# packages of hundreds of MB on a desktop and leaves the rest for the desktop
+# and for aapt/aapt2, which run beside Java during a rebuild. The serial
+# collector (lib/java_options.sh says why) keeps a large ceiling from becoming
+# a large footprint on ordinary packages.
 #
 # apktool's output is passed on unchanged and as it comes; its standard error
 # is also kept, so that a run that failed (or could not use its framework
@@ -29,13 +30,15 @@ set -u
 script_dir=$(cd -- "$(dirname -- "$0")" && pwd)
 . "$script_dir/lib/messages.sh"
 . "$script_dir/lib/scratch_beside.sh"
+. "$script_dir/lib/java_options.sh"
 
 usage="usage: apktool.sh [--java-home DIR] APKTOOL-COMMAND [ARGUMENTS...]
   --java-home  the Java that runs apktool (empty: the java on PATH)
 environment:
   VELMORA_APKTOOL_HEAP  Java's largest heap, as java -Xmx takes it (8g, 6000m);
-                        default: a quarter of the memory, at least 512m,
-                        at most 31g"
+                        default: the -Xmx of JAVA_TOOL_OPTIONS, else a quarter
+                        of the memory, at least 512m, at most 31g
+  VELMORA_JAVA_OPTIONS  Java options added last, separated by blanks"
 
 hint() {
   echo "提示：$*"
@@ -70,16 +73,14 @@ fi
 PATH=$(dirname -- "$java"):$PATH
 export PATH
 
-default_heap() {
-  megabytes=$(($(getconf _PHYS_PAGES) / 1024 * $(getconf PAGE_SIZE) / 1024 / 4))
-  [ "$megabytes" -ge 512 ] || megabytes=512
-  [ "$megabytes" -le 31744 ] || megabytes=31744
-  echo "${megabytes}m"
-}
-
-heap=${VELMORA_APKTOOL_HEAP:-$(default_heap)}
-if ! printf '%s\n' "$heap" | grep -Eqx '[0-9]+[kKmMgG]?'; then
-  usage "VELMORA_APKTOOL_HEAP must be a size such as 8g or 6000m, not: $heap"
+if [ -n "${VELMORA_APKTOOL_HEAP:-}" ]; then
+  heap=$VELMORA_APKTOOL_HEAP
+  if ! printf '%s\n' "$heap" | grep -Eqx '[0-9]+[kKmMgG]?'; then
+    usage "VELMORA_APKTOOL_HEAP must be a size such as 8g or 6000m, not: $heap"
+  fi
+else
+  heap=$(heap_ceiling_in "${JAVA_TOOL_OPTIONS:-} ${JDK_JAVA_OPTIONS:-}")
+  [ -n "$heap" ] || heap=$(quarter_of_the_memory)
 fi
 
 command=$1
@@ -90,9 +91,16 @@ for argument in "$@"; do
   previous=$argument
 done
 
+# The input (the package or the folder) is the last argument.
+for input in "$@"; do :; done
+choose_java_options "$input" "$heap"
+
 jar=$script_dir/apktool.jar
+# The Java options are split at blanks on purpose, and never read as patterns.
+# shellcheck disable=SC2046,SC2086
+set -f
 if [ -f "$jar" ]; then
-  set -- "$java" "-Xmx$heap" -Dfile.encoding=utf-8 -jar "$jar" "$@"
+  set -- "$java" -Dfile.encoding=utf-8 $java_options -jar "$jar" "$@"
 else
   case $command in
     b | build)
@@ -106,8 +114,9 @@ else
       fi
       ;;
   esac
-  set -- /usr/bin/apktool "-JXmx$heap" "$@"
+  set -- /usr/bin/apktool $(java_options_for -J) "$@"
 fi
+set +f
 
 make_scratch
 
@@ -129,7 +138,7 @@ if said "Can't create Framework directory" || said 'Pass a writable path with --
 elif [ "$status" -eq 0 ]; then
   :
 elif said 'java.lang.OutOfMemoryError'; then
-  hint "Java内存不足（本次最多可用 $heap）。请关闭其他程序，或设置环境变量 VELMORA_APKTOOL_HEAP（例如 VELMORA_APKTOOL_HEAP=16g）后重新启动Velmora。"
+  hint "Java内存不足（本次最多可用 $(heap_ceiling_in "-Xmx$heap ${VELMORA_JAVA_OPTIONS:-}")）。请关闭其他程序，或设置环境变量 VELMORA_APKTOOL_HEAP（例如 VELMORA_APKTOOL_HEAP=16g）后重新启动Velmora。"
 else
   case $command in
     b | build)

@@ -13,6 +13,7 @@ here=$(dirname -- "$0")
 . "$here/lib/messages.sh"
 . "$here/lib/not_an_option.sh"
 . "$here/lib/signing_key.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: sign-apk-set.sh --keystore FILE --alias NAME [--java-home DIR] [--] FOLDER
 environment:
@@ -38,6 +39,9 @@ for operand do take_folder "$operand"; done
 [ -d "$folder" ] || fail "no such folder: $folder"
 keep_from_options folder
 put_java_home_first_on_path
+# apksigner starts Java with the shipped options for the set.
+choose_java_options "$folder"
+apksigner() { run_with_java_options -J apksigner "$@"; }
 
 # The SHA-256 digests of the signer certificates of $1, on one line.
 certificate_of() {

@@ -18,6 +18,7 @@ here=$(dirname -- "$0")
 . "$here/lib/not_an_option.sh"
 . "$here/lib/scratch_beside.sh"
 . "$here/lib/signing_key.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: sign-apk.sh --signer apksigner|jarsigner --keystore FILE --alias NAME
                    [--java-home DIR] [--tsa URL] {[--] PACKAGE | --package PACKAGE}
@@ -60,6 +61,11 @@ keep_from_options package
 
 put_java_home_first_on_path
 make_scratch_beside "$package"
+
+# apksigner and jarsigner start Java with the shipped options for the package.
+choose_java_options "$package"
+apksigner() { run_with_java_options -J apksigner "$@"; }
+jarsigner() { run_with_java_options -J- jarsigner "$@"; }
 
 if [ "$signer" = apksigner ]; then
   zipalign -p -f 4 "$package" "$scratch/aligned.apk"

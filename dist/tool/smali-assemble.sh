@@ -10,6 +10,7 @@ here=$(dirname -- "$0")
 . "$here/lib/not_an_option.sh"
 . "$here/lib/same_file.sh"
 . "$here/lib/scratch_beside.sh"
+. "$here/lib/java_options.sh"
 
 usage='usage: smali-assemble.sh -o DEX [smali assemble options] [--] SOURCE...'
 if [ $# -lt 3 ] || [ "$1" != -o ]; then usage; fi
@@ -33,6 +34,12 @@ done
 [ $# -gt 0 ] || usage "no source given"
 
 make_scratch_beside "$dex"
+
+# Debian's smali script puts JAVA_ARGS on java's command line: the user's own
+# first, as the shipped options leave out what they set.
+for sources in "$@"; do :; done
+choose_java_options "$sources"
+smali() { JAVA_ARGS="${JAVA_ARGS:-} $java_options" command smali "$@"; }
 smali assemble -o "$scratch/classes.dex" "$@"
 [ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"
 replace_from_scratch "$scratch/classes.dex" "$dex"

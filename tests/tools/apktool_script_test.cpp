@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -19,13 +20,20 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// A stand-in for an apktool release jar: it says with how much heap and which
-// arguments it was started, and ends with status 3 when its first argument is
-// "fail".
+// A stand-in for an apktool release jar: it says which collector, compiler
+// tiers and heap ceiling Java runs it with, and its arguments, and ends with
+// status 3 when its first argument is "fail".
 constexpr std::string_view kStandInSource = R"(
+import com.sun.management.HotSpotDiagnosticMXBean;
+import java.lang.management.ManagementFactory;
+
 public class StandIn {
   public static void main(String[] args) {
-    System.out.println("heap MB: " + Runtime.getRuntime().maxMemory() / (1024 * 1024));
+    HotSpotDiagnosticMXBean vm = ManagementFactory.getPlatformMXBean(HotSpotDiagnosticMXBean.class);
+    for (String flag : new String[] {"UseSerialGC", "UseParallelGC", "UseG1GC", "TieredStopAtLevel"})
+      System.out.println(flag + ": " + vm.getVMOption(flag).getValue());
+    long heap = Long.parseLong(vm.getVMOption("MaxHeapSize").getValue());
+    System.out.println("heap MB: " + heap / (1024 * 1024));
     for (String argument : args) System.out.println("argument: " + argument);
     System.exit(args.length > 0 && args[0].equals("fail") ? 3 : 0);
   }
@@ -81,13 +89,11 @@ TEST_F(ApktoolScriptTest, runs_the_jar_in_the_tool_folder_on_the_java_of_the_jav
       Run({"b", "-f", "-o", folder + ".apk", folder}, {{"VELMORA_APKTOOL_HEAP", "300m"}});
 
   EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
-  EXPECT_EQ(RecordedArguments(java_),
-            (Lines{"-Xmx300m", "-Dfile.encoding=utf-8", "-jar", tool_ + "/apktool.jar", "b", "-f",
-                   "-o", folder + ".apk", folder}));
-  // Java keeps a little of the largest heap for itself on some collectors.
-  ASSERT_TRUE(run.out.starts_with("heap MB: ")) << run.out;
-  const int heapMb = std::stoi(run.out.substr(9));
-  EXPECT_TRUE(heapMb > 250 && heapMb <= 300) << run.out;
+  EXPECT_EQ(
+      RecordedArguments(java_),
+      (Lines{"-Dfile.encoding=utf-8", "-XX:+UseSerialGC", "-XX:TieredStopAtLevel=1", "-Xmx300m",
+             "-jar", tool_ + "/apktool.jar", "b", "-f", "-o", folder + ".apk", folder}));
+  EXPECT_NE(run.out.find("heap MB: 300\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("argument: " + folder + "\n"), std::string::npos) << run.out;
   EXPECT_EQ(Run({"fail"}).exitStatus, 3) << "the status is the jar's";
 }
@@ -101,10 +107,64 @@ TEST_F(ApktoolScriptTest, without_a_jar_rebuilds_with_debians_apktool_through_aa
   EXPECT_NE(run.exitStatus, 0);
   // Debian's own -Xmx512M comes first; the later one is the one Java takes.
   EXPECT_EQ(RecordedArguments(java_),
-            (Lines{"-Xmx512M", "-Dfile.encoding=utf-8", "-Xmx2g", "-cp", "/usr/share/apktool/*",
+            (Lines{"-Xmx512M", "-Dfile.encoding=utf-8", "-XX:+UseSerialGC",
+                   "-XX:TieredStopAtLevel=1", "-Xmx2g", "-cp", "/usr/share/apktool/*",
                    "brut.apktool.Main", "b", "--use-aapt2", "-f", "-o", folder + ".apk", folder}))
       << run.out << run.err;
+
+  Run({"d", folder + ".apk"}, {{"JAVA_TOOL_OPTIONS", "-Xmx700m"}});
+  EXPECT_EQ(RecordedArguments(java_).at(4), "-Xmx700m") << "the user's heap, after Debian's";
 }
+
+struct JavaOptionsCase {
+  std::string name;
+  EnvironmentChanges environment;
+  Lines said;  // lines the stand-in prints
+  bool largePackage = false;
+};
+
+void PrintTo(const JavaOptionsCase& options, std::ostream* out) {
+  *out << options.name;
+}
+
+class ApktoolScriptJavaOptionsTest : public ApktoolScriptTest,
+                                     public ::testing::WithParamInterface<JavaOptionsCase> {};
+
+TEST_P(ApktoolScriptJavaOptionsTest, reach_java_and_the_users_own_win) {
+  ASSERT_NO_FATAL_FAILURE(PutStandInJar());
+  const std::string package = work_.Write("演示 app.apk", "");
+  // Sparse: it counts for its length, not for the blocks it takes.
+  if (GetParam().largePackage) fs::resize_file(package, std::uintmax_t{200} << 20);
+
+  const FinishedProgram run = Run({"d", package}, GetParam().environment);
+
+  ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+  for (const std::string& line : GetParam().said) {
+    EXPECT_NE(run.out.find(line + "\n"), std::string::npos) << line << "\n" << run.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, ApktoolScriptJavaOptionsTest,
+    ::testing::Values(
+        JavaOptionsCase{"shipped",
+                        {{"VELMORA_APKTOOL_HEAP", "300m"}},
+                        {"UseSerialGC: true", "TieredStopAtLevel: 1", "heap MB: 300"}},
+        JavaOptionsCase{
+            "shipped_for_a_large_package", {}, {"UseSerialGC: true", "TieredStopAtLevel: 4"}, true},
+        JavaOptionsCase{
+            "velmora_java_options_last",
+            {{"VELMORA_APKTOOL_HEAP", "300m"},
+             {"VELMORA_JAVA_OPTIONS", "-XX:+UseParallelGC -XX:TieredStopAtLevel=3 -Xmx200m"}},
+            {"UseSerialGC: false", "UseParallelGC: true", "TieredStopAtLevel: 3", "heap MB: 200"}},
+        JavaOptionsCase{
+            "java_tool_options",
+            {{"JAVA_TOOL_OPTIONS", "-XX:+UseG1GC -XX:TieredStopAtLevel=2 -Xmx250m"}},
+            {"UseSerialGC: false", "UseG1GC: true", "TieredStopAtLevel: 2", "heap MB: 250"}},
+        JavaOptionsCase{"velmora_apktool_heap_over_java_tool_options",
+                        {{"JAVA_TOOL_OPTIONS", "-Xmx250m"}, {"VELMORA_APKTOOL_HEAP", "300m"}},
+                        {"UseSerialGC: true", "heap MB: 300"}}),
+    [](const auto& info) { return info.param.name; });
 
 struct RefusalCase {
   std::string name;

@@ -79,10 +79,11 @@ class SignApkTest : public ::testing::Test {
   }
 
   FinishedProgram Sign(std::string_view signer, const SigningKey& key = ShippedSigningKey(),
-                       std::vector<std::string> extra = {}) {
+                       std::vector<std::string> extra = {},
+                       const EnvironmentChanges& environment = {}) {
     std::vector<std::string> command = SignCommand(signer, key, package_);
     command.insert(command.end(), extra.begin(), extra.end());
-    return RunToEnd(command);
+    return RunToEnd(command, environment);
   }
 
   static FinishedProgram Verify(const std::string& package) {
@@ -159,6 +160,20 @@ TEST_P(SignApkSignerTest, a_wrong_password_fails_and_leaves_the_package_as_it_wa
       << signing.out << signing.err;
   EXPECT_EQ(Contents(), before);
   EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{"演示 app_signed.apk"});
+}
+
+// Java says which collector it uses at its start with -Xlog:gc.
+TEST_P(SignApkSignerTest, starts_java_with_the_serial_collector_unless_the_user_chose_one) {
+  const FinishedProgram shipped =
+      Sign(GetParam().signer, ShippedSigningKey(), {}, {{"VELMORA_JAVA_OPTIONS", "-Xlog:gc"}});
+  EXPECT_EQ(shipped.exitStatus, 0) << shipped.out << shipped.err;
+  EXPECT_NE(shipped.out.find("[gc] Using Serial"), std::string::npos) << shipped.out;
+
+  const FinishedProgram chosen =
+      Sign(GetParam().signer, ShippedSigningKey(), {},
+           {{"VELMORA_JAVA_OPTIONS", "-Xlog:gc"}, {"JAVA_TOOL_OPTIONS", "-XX:+UseParallelGC"}});
+  EXPECT_EQ(chosen.exitStatus, 0) << chosen.out << chosen.err;
+  EXPECT_NE(chosen.out.find("[gc] Using Parallel"), std::string::npos) << chosen.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Signers, SignApkSignerTest,

@@ -25,8 +25,8 @@ class SmaliAssembleTest : public ::testing::Test {
     fs::copy(VELMORA_TEST_DATA_DIR "/broken-smali", brokenSources_, fs::copy_options::recursive);
   }
 
-  FinishedProgram Assemble(const std::string& sources) {
-    return RunToEnd({kAssembleScript, "-o", dex_, sources});
+  FinishedProgram Assemble(const std::string& sources, const EnvironmentChanges& environment = {}) {
+    return RunToEnd({kAssembleScript, "-o", dex_, sources}, environment);
   }
 
   TempDir work_;
@@ -44,6 +44,18 @@ TEST_F(SmaliAssembleTest, assembles_a_smali_folder_into_a_dex_that_disassembles_
   EXPECT_EQ(classes.out, "Lorg/velmora/demo/MainActivity;\n") << classes.err;
   EXPECT_EQ(fs::status(dex_).permissions() & fs::perms::others_read, fs::perms::others_read)
       << "a new dex is readable like any new file, not private like a scratch file";
+}
+
+// Java says which collector it uses at its start with -Xlog:gc.
+TEST_F(SmaliAssembleTest, starts_java_with_the_serial_collector_unless_the_user_chose_one) {
+  const FinishedProgram shipped = Assemble(sources_, {{"VELMORA_JAVA_OPTIONS", "-Xlog:gc"}});
+  EXPECT_EQ(shipped.exitStatus, 0) << shipped.out << shipped.err;
+  EXPECT_NE(shipped.out.find("[gc] Using Serial"), std::string::npos) << shipped.out;
+
+  const FinishedProgram chosen = Assemble(
+      sources_, {{"VELMORA_JAVA_OPTIONS", "-Xlog:gc"}, {"JAVA_ARGS", "-XX:+UseParallelGC"}});
+  EXPECT_EQ(chosen.exitStatus, 0) << chosen.out << chosen.err;
+  EXPECT_NE(chosen.out.find("[gc] Using Parallel"), std::string::npos) << chosen.out;
 }
 
 TEST_F(SmaliAssembleTest, a_broken_source_fails_with_smalis_error_and_writes_no_dex) {

@@ -1,0 +1,124 @@
+# Sourced by the tool scripts that start Java (apktool, apksigner, jarsigner,
+# smali): the options Java gets for the job, and how the user's own win.
+#
+# The shipped choice:
+# - the serial collector (-XX:+UseSerialGC). These tools do their work on one
+#   thread. The default collector (G1) runs threads of its own beside it, which
+#   compete with it on a small machine, and spends a large heap ceiling
+#   freely: runs were slower and took two to three times the memory. The
+#   serial collector keeps the same ceiling possible and collects in the
+#   thread that works.
+# - the first compiler tier only (-XX:TieredStopAtLevel=1) for inputs below
+#   160 MB. The optimising compiler works in threads of its own too, and on
+#   the 3 MB and 18 MB apps (decode and rebuild, the 18 MB app's folder holding
+#   142 MB) and a decode of a generated 103 MB package it cost more processor
+#   time than its faster code saved: those runs took a quarter to a third less
+#   processor time without it. The rebuild of that generated package, from a
+#   folder of 176 MB (100 MB of it raw resources), was a third faster with it
+#   on a quiet machine, where the compiler's threads have a core of their own.
+#
+# A class-data archive of apktool's classes is left out: it saved about a
+# tenth of a second, nothing next to a decode or a rebuild.
+#
+# The user's options win over it:
+# - JAVA_TOOL_OPTIONS and JDK_JAVA_OPTIONS, which Java reads itself, before the
+#   command line, and JAVA_ARGS, which Debian's smali and baksmali scripts put
+#   on it: a shipped option of a kind they set (the collector, the compiler
+#   tiers) is left out, as a later option on the command line would override
+#   theirs; two collectors would even stop Java starting.
+# - VELMORA_JAVA_OPTIONS, options separated by blanks (no quoting), come last
+#   on the command line, so they override every option before them. A
+#   collector there also takes the place of the shipped one.
+
+# Inputs from this size on get Java's default compiler tiers.
+full_compile_from_kb=$((160 * 1024))
+
+# The options the user has set.
+users_java_options() {
+  printf '%s\n' "${JAVA_TOOL_OPTIONS:-} ${JDK_JAVA_OPTIONS:-} ${JAVA_ARGS:-} ${VELMORA_JAVA_OPTIONS:-}"
+}
+
+# Whether one of the user's options matches one of the case patterns given.
+user_sets() {
+  set -f
+  for option in $(users_java_options); do
+    for pattern in "$@"; do
+      # shellcheck disable=SC2254
+      case $option in $pattern) set +f; return 0 ;; esac
+    done
+  done
+  set +f
+  return 1
+}
+
+# The value of the last -Xmx or -XX:MaxHeapSize among the options $1
+# (separated by blanks), or nothing.
+heap_ceiling_in() {
+  set -f
+  ceiling=''
+  for option in $1; do
+    case $option in
+      -Xmx*) ceiling=${option#-Xmx} ;;
+      -XX:MaxHeapSize=*) ceiling=${option#-XX:MaxHeapSize=} ;;
+    esac
+  done
+  set +f
+  printf '%s\n' "$ceiling"
+}
+
+# A quarter of the machine's memory, at least 512m and at most 31g: the share
+# Java itself takes when nothing caps it. Past 31g Java gives up its
+# compressed pointers and so needs more memory, not less.
+quarter_of_the_memory() {
+  megabytes=$(($(getconf _PHYS_PAGES) / 1024 * $(getconf PAGE_SIZE) / 1024 / 4))
+  [ "$megabytes" -ge 512 ] || megabytes=512
+  [ "$megabytes" -le 31744 ] || megabytes=31744
+  echo "${megabytes}m"
+}
+
+# The size of the file or folder $1 in kilobytes (the length of its files,
+# not the blocks they take); 0 when it cannot be read, which counts as small.
+input_kilobytes() {
+  kilobytes=$(du -sk --apparent-size -- "$1" 2>/dev/null | cut -f1)
+  echo "${kilobytes:-0}"
+}
+
+# Sets $java_options, separated by blanks, for a job on the file or folder $1:
+# the shipped ones the user has not set, the heap ceiling $2 when given (a
+# size as -Xmx takes it), and the user's VELMORA_JAVA_OPTIONS last.
+choose_java_options() {
+  java_options=''
+  if ! user_sets '-XX:[+-]Use*GC'; then
+    java_options='-XX:+UseSerialGC'
+  fi
+  if [ "$(input_kilobytes "$1")" -lt "$full_compile_from_kb" ] &&
+    ! user_sets '-XX:TieredStopAtLevel=*' '-XX:[+-]TieredCompilation' '-XX:CompilationMode=*' \
+      -Xint -Xcomp; then
+    java_options="$java_options -XX:TieredStopAtLevel=1"
+  fi
+  [ -z "${2:-}" ] || java_options="$java_options -Xmx$2"
+  java_options="$java_options ${VELMORA_JAVA_OPTIONS:-}"
+}
+
+# Prints $java_options, each with its leading "-" replaced by $1: "-J" for
+# Debian's apktool and apksigner scripts (-JXmx2g), "-J-" for the JDK's own
+# tools (jarsigner -J-Xmx2g).
+java_options_for() {
+  set -f
+  for option in $java_options; do
+    printf '%s\n' "$1${option#-}"
+  done
+  set +f
+}
+
+# Runs the program $2 with the arguments from $3 on, $java_options put before
+# them with each leading "-" replaced by $1 (as java_options_for does).
+run_with_java_options() {
+  prefix=$1 program=$2
+  shift 2
+  set -f
+  # shellcheck disable=SC2046
+  set -- $(java_options_for "$prefix") "$@"
+  set +f
+  command "$program" "$@"
+}
