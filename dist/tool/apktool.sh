@@ -91,9 +91,10 @@ for argument in "$@"; do
   previous=$argument
 done
 
-# The input (the package or the folder) is the last argument.
-for input in "$@"; do :; done
-choose_java_options "$input" "$heap"
+case $command in
+  b | build) choose_java_options all-tiers "$heap" ;;
+  *) choose_java_options first-tier "$heap" ;;
+esac
 
 jar=$script_dir/apktool.jar
 # The Java options are split at blanks on purpose, and never read as patterns.

@@ -40,7 +40,7 @@ for operand do take_folder "$operand"; done
 keep_from_options folder
 put_java_home_first_on_path
 # apksigner starts Java with the shipped options for the set.
-choose_java_options "$folder"
+choose_java_options first-tier
 apksigner() { run_with_java_options -J apksigner "$@"; }
 
 # The SHA-256 digests of the signer certificates of $1, on one line.

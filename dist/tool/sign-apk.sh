@@ -63,7 +63,7 @@ put_java_home_first_on_path
 make_scratch_beside "$package"
 
 # apksigner and jarsigner start Java with the shipped options for the package.
-choose_java_options "$package"
+choose_java_options first-tier
 apksigner() { run_with_java_options -J apksigner "$@"; }
 jarsigner() { run_with_java_options -J- jarsigner "$@"; }
 

@@ -37,8 +37,7 @@ make_scratch_beside "$dex"
 
 # Debian's smali script puts JAVA_ARGS on java's command line: the user's own
 # first, as the shipped options leave out what they set.
-for sources in "$@"; do :; done
-choose_java_options "$sources"
+choose_java_options first-tier
 smali() { JAVA_ARGS="${JAVA_ARGS:-} $java_options" command smali "$@"; }
 smali assemble -o "$scratch/classes.dex" "$@"
 [ -s "$scratch/classes.dex" ] || fail "no dex was written, see the errors above: $dex"

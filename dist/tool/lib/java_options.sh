@@ -8,14 +8,15 @@
 #   freely: runs were slower and took two to three times the memory. The
 #   serial collector keeps the same ceiling possible and collects in the
 #   thread that works.
-# - the first compiler tier only (-XX:TieredStopAtLevel=1) for inputs below
-#   160 MB. The optimising compiler works in threads of its own too, and on
-#   the 3 MB and 18 MB apps (decode and rebuild, the 18 MB app's folder holding
-#   142 MB) and a decode of a generated 103 MB package it cost more processor
-#   time than its faster code saved: those runs took a quarter to a third less
-#   processor time without it. The rebuild of that generated package, from a
-#   folder of 176 MB (100 MB of it raw resources), was a third faster with it
-#   on a quiet machine, where the compiler's threads have a core of their own.
+# - the first compiler tier only (-XX:TieredStopAtLevel=1), except for an
+#   apktool rebuild. The optimising compiler works in threads of its own, and
+#   for decoding (the 3 MB and 18 MB apps and a generated package of 103 MB),
+#   signing and smali it cost more processor time than its faster code saved:
+#   without it the 3 MB app decoded in a tenth less time and a third less
+#   processor time. An apktool
+#   rebuild is mostly smali being assembled on one thread, long enough for
+#   the optimised code to pay: with the first tier only, the 18 MB app's
+#   rebuild took half as long again, and the 103 MB package's a third longer.
 #
 # A class-data archive of apktool's classes is left out: it saved about a
 # tenth of a second, nothing next to a decode or a rebuild.
@@ -29,9 +30,6 @@
 # - VELMORA_JAVA_OPTIONS, options separated by blanks (no quoting), come last
 #   on the command line, so they override every option before them. A
 #   collector there also takes the place of the shipped one.
-
-# Inputs from this size on get Java's default compiler tiers.
-full_compile_from_kb=$((160 * 1024))
 
 # The options the user has set.
 users_java_options() {
@@ -76,22 +74,16 @@ quarter_of_the_memory() {
   echo "${megabytes}m"
 }
 
-# The size of the file or folder $1 in kilobytes (the length of its files,
-# not the blocks they take); 0 when it cannot be read, which counts as small.
-input_kilobytes() {
-  kilobytes=$(du -sk --apparent-size -- "$1" 2>/dev/null | cut -f1)
-  echo "${kilobytes:-0}"
-}
-
-# Sets $java_options, separated by blanks, for a job on the file or folder $1:
-# the shipped ones the user has not set, the heap ceiling $2 when given (a
-# size as -Xmx takes it), and the user's VELMORA_JAVA_OPTIONS last.
+# Sets $java_options, separated by blanks, for a job whose compilers $1 are
+# "first-tier" or "all-tiers": the shipped ones the user has not set, the heap
+# ceiling $2 when given (a size as -Xmx takes it), and the user's
+# VELMORA_JAVA_OPTIONS last.
 choose_java_options() {
   java_options=''
   if ! user_sets '-XX:[+-]Use*GC'; then
     java_options='-XX:+UseSerialGC'
   fi
-  if [ "$(input_kilobytes "$1")" -lt "$full_compile_from_kb" ] &&
+  if [ "$1" = first-tier ] &&
     ! user_sets '-XX:TieredStopAtLevel=*' '-XX:[+-]TieredCompilation' '-XX:CompilationMode=*' \
       -Xint -Xcomp; then
     java_options="$java_options -XX:TieredStopAtLevel=1"
