@@ -39,6 +39,9 @@ ParsedCommandLine Validate(CommandLineOptions options, std::vector<std::string> 
   }
   for (const std::string& source : positional)
     options.sources.push_back(WithoutTrailingSlash(source));
+  // "z.apk/" is the file z.apk to a Java tool, so it must be checked as that
+  // file: as given, neither the existing-file nor the same-file check sees it.
+  if (options.output) options.output = WithoutTrailingSlash(*options.output);
   if (options.output && options.sources.size() > 1) {
     return UsageError("--output names one destination, so it cannot go with several sources");
   }

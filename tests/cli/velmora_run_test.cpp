@@ -354,6 +354,20 @@ TEST_F(VelmoraRun, RefusesADestinationThatIsTheSourceItselfAndLeavesTheSourceWho
   }
 }
 
+// Java tools write "z.apk/" as "z.apk", so a destination given with a slash
+// after it names the file, for the existing-file check as for the same-file one.
+TEST_F(VelmoraRun, TakesAnOutputWithTrailingSlashesForTheFileItNames) {
+  const std::string emptying = WriteRecordingTool(dir, "emptying", ": > \"${2%/}\"");
+  dir.Write("settings.ini",
+            "[ZipAlign]\nCommand=" + emptying + "\nCommandLine=\"%SourceFile%\" \"%DestFile%\"\n");
+  const std::string source = dir.Write("z.apk", "package bytes");
+
+  EXPECT_EQ(Run({"-o", source + "/", "ZipAlign", source}).exitStatus, 2);
+  EXPECT_EQ(Run({"-f", "-o", source + "/", "ZipAlign", source}).exitStatus, 1);
+  EXPECT_EQ(TempDir::ReadFile(source), "package bytes");
+  EXPECT_FALSE(std::filesystem::exists(emptying + ".args")) << "the tool ran";
+}
+
 TEST_F(VelmoraRun, HandsTheKeystorePasswordsToItsToolInTheEnvironment) {
   const std::string showing =
       WriteRecordingTool(dir, "showing", "echo \"$VELMORA_STOREPASS|$VELMORA_KEYPASS\"");
