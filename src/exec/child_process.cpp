@@ -71,14 +71,17 @@ void CloseAllBut(int kept) {
 }
 
 // Runs in the child of a fork from a process that may have other threads, so
-// only async-signal-safe calls. Its standard descriptors, session and signals
-// are set up first; then it waits for our word, which comes once its group is
-// watched, and ends without running the program when instead the channel
-// ends (we have gone). The channel is closed on exec, which tells us the
-// program runs; a failure is written into it.
+// only async-signal-safe calls. Its session comes first, and the child says
+// so, since the group we then watch must be the one the program runs in.
+// Its standard descriptors and signals are set up next; then it waits for our
+// word, which comes once its group is watched, and ends without running the
+// program when instead the channel ends (we have gone). The channel is closed
+// on exec, which tells us the program runs; a failure is written into it.
 [[noreturn]] void BecomeTool(const ToolStart& start) {
   const int channel = start.channelFd;
-  if (::setsid() < 0) ReportAndExit(channel, errno);
+  const int sessionError = ::setsid() < 0 ? errno : 0;
+  if (::write(channel, "s", 1) != 1) ::_exit(127);
+  if (sessionError != 0) ReportAndExit(channel, sessionError);
   // /dev/null is put on 0 first; 0 then serves for standard error as well,
   // whatever number it was opened on.
   const int devNull = ::open("/dev/null", O_RDWR);
@@ -122,6 +125,16 @@ int ErrorReportedBy(int channelFd) {
     got += static_cast<std::size_t>(count);
   }
   return error;
+}
+
+// Whether the child has its session (and so its group) yet; false when it
+// ended first.
+bool AwaitSession(int channelFd) {
+  char word = 0;
+  ssize_t got;
+  while ((got = ::read(channelFd, &word, 1)) < 0 && errno == EINTR) {
+  }
+  return got == 1;
 }
 
 bool SendGoAhead(int channelFd) {
@@ -207,6 +220,11 @@ HiddenChild StartHidden(const HiddenChildPlan& plan) {
     return child;
   }
   theirs.Reset();
+  if (!AwaitSession(ours.Get())) {
+    child.error = ECHILD;
+    Reap(pid);
+    return child;
+  }
   WatchProcessGroup(pid);
   const bool told = SendGoAhead(ours.Get());
   const int reported = ErrorReportedBy(ours.Get());
