@@ -103,6 +103,8 @@ TEST_F(DestinationsTest, that_are_what_the_script_reads_are_refused_before_anyth
              Program().Directory() + "/tool/smali-assemble.sh", "-o",
              "-smali/org/velmora/demo/MainActivity.smali", "--", "-smali"},
             "is the same file as ./-smali/org/velmora/demo/MainActivity.smali"},
+           {{run, "-f", "-o", folder_ + "/a", "smali2dex", smali_}, "/a is a folder"},
+           {{run, "-f", "-o", folder_ + "/a", "UserDefine13", set_}, "/a is a folder"},
            {{Program().Directory() + "/tool/merge-apks.sh", "--merger",
              Program().Directory() + "/velmora-merge", "--keystore", Program().Keystore(),
              "--alias", "androiddebugkey", "--", xapk_, folder_ + "/符号 链接.xapk"},
