@@ -99,10 +99,10 @@ TEST_F(SplitAppsTest, takes_an_xapk_and_an_apks_apart_into_base_and_split_apks_b
 }
 
 // Packs what the folder `contents` holds, with Python's zipfile, and one member
-// more whose record lies as `forgery` says.
+// more whose name or record lies as `forgery` says.
 const char* const kForger = R"(import os, struct, sys, zipfile
 archive, contents, forgery = sys.argv[1:]
-names = {"absolute": "/abs-escape.txt", "backslash": "..\\escape.txt"}
+names = {"absolute": "/abs-escape.txt", "backslash": "..\\escape.txt", "dotted": "./manifest.json"}
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
     for name in sorted(os.listdir(contents)):
         z.write(os.path.join(contents, name), name)
@@ -156,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedArchive{"name_outside", {"../清单.xml"}, false, "names a file outside"},
         RefusedArchive{"absolute_name", {}, false, "(/abs-escape.txt)", "absolute"},
         RefusedArchive{"backslash_name", {}, false, "(..\\escape.txt)", "backslash"},
+        RefusedArchive{"name_twice", {}, false, "holds ./manifest.json twice", "dotted"},
         RefusedArchive{
             "size_lie", {}, false, "Android/obb/main.obb inflates past the 620 bytes", "size"},
         RefusedArchive{"crc_mismatch", {}, false, "Android/obb/main.obb is damaged", "crc"},
