@@ -33,6 +33,11 @@ keep_from_options archive
 keep_from_options folder
 # The scratch folder goes beside the folder, not into it.
 while [ "${folder%/}" != "$folder" ] && [ -n "${folder%/}" ]; do folder=${folder%/}; done
+# The set goes into the folder that a link names: the final rename would
+# otherwise have to replace the link, and rmdir removes no link.
+if [ -L "$folder" ] && [ -d "$folder" ]; then
+  folder=$(CDPATH='' cd -P -- "$folder" && pwd) || fail "cannot enter the folder $2"
+fi
 
 [ -f "$archive" ] || fail "no such archive: $archive"
 refuse_destination_of_source "$folder" "$archive"

@@ -163,6 +163,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedArchive{"more_than_the_free_space", {}, false, "files take 11258999068", "space"}),
     [](const auto& info) { return info.param.name; });
 
+TEST_F(SplitAppsTest, takes_a_set_apart_into_the_empty_folder_that_a_link_names) {
+  fs::create_directories(folder_ + "/空 的");
+  fs::create_directory_symlink("空 的", folder_ + "/链 接");
+
+  const FinishedProgram run =
+      RunToEnd({Program().VelmoraRun(), "-f", "-o", folder_ + "/链 接", "UserDefine10", xapk_});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::is_regular_file(folder_ + "/空 的/base.apk"));
+  EXPECT_TRUE(fs::is_symlink(folder_ + "/链 接"));
+}
+
 TEST_F(SplitAppsTest, takes_files_out_with_the_users_umask_whatever_modes_the_archive_records) {
   fs::create_directories(work_ / "应用 集/Android/obb");
   for (const std::string name : {"manifest.json", "Android/obb", "Android"}) {
