@@ -76,7 +76,8 @@ if [ "$signer" = apksigner ]; then
 else
   # Java opens no file whose name is not valid UTF-8, so jarsigner reads the
   # package under a name of the scratch folder, as apksigner does.
-  ln -L -- "$package" "$scratch/unsigned.apk" 2>/dev/null || cp -- "$package" "$scratch/unsigned.apk"
+  ln -L -- "$package" "$scratch/unsigned.apk" 2>/dev/null ||
+    cp -- "$package" "$scratch/unsigned.apk"
   if [ -n "$tsa" ]; then set -- -tsa "$tsa"; else set --; fi
   jarsigner -keystore "$keystore" -storepass:env VELMORA_STOREPASS -keypass:env VELMORA_KEYPASS \
     "$@" -signedjar "$scratch/signed.apk" "$scratch/unsigned.apk" "$alias"

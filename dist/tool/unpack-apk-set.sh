@@ -74,7 +74,8 @@ unsafe=$(printf '%s\n' "$members" |
 
 # "./a", "a" and "a/" name one file of the disk, and so do "a//b" and "a/b".
 twice=$(printf '%s\n' "$members" |
-  awk -F '\t' '{ name = "/" $2 "/"; while (gsub(/\/\.?\//, "/", name)); } seen[name]++ { print $2; exit }')
+  awk -F '\t' '{ name = "/" $2 "/"; while (gsub(/\/\.?\//, "/", name)); }
+       seen[name]++ { print $2; exit }')
 [ -z "$twice" ] || fail "the archive holds $twice twice; nothing taken apart: $archive"
 
 printf '%s\n' "$members" | cut -f 2- | grep -qi '^\(splits/\)\{0,1\}[^/]*\.apk$' ||
