@@ -27,7 +27,7 @@
 # folder) ends with one line on what to do. The exit status is apktool's.
 set -u
 
-script_dir=$(cd -- "$(dirname -- "$0")" && pwd)
+script_dir=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd)
 . "$script_dir/lib/messages.sh"
 . "$script_dir/lib/scratch_beside.sh"
 . "$script_dir/lib/java_options.sh"

@@ -50,6 +50,7 @@ refuse_destination_of_source "$dest" "$set_path"
 refuse_destination_inside "$dest" "$set_path"
 keep_from_options set_path
 
+refuse_folder_as_file "$dest"
 make_scratch_beside "$dest"
 "$merger" "$set_path" -o "$scratch/merged.apk"
 sign_with_apksigner "$scratch/merged.apk"

@@ -43,9 +43,11 @@ put_java_home_first_on_path
 choose_java_options first-tier
 apksigner() { run_with_java_options -J apksigner "$@"; }
 
-# The SHA-256 digests of the signer certificates of $1, on one line.
+# The SHA-256 digests of the signer certificates of $1, on one line. apksigner
+# reads the APK as its standard input: Java opens no file whose name is not
+# valid UTF-8.
 certificate_of() {
-  apksigner verify --print-certs "$1" 2>/dev/null |
+  apksigner verify --print-certs /dev/stdin <"$1" 2>/dev/null |
     sed -n 's/^Signer #[0-9]* certificate SHA-256 digest: //p' | paste -s -d ' '
 }
 

@@ -74,9 +74,13 @@ if [ "$signer" = apksigner ]; then
     --v3-signing-enabled true --v4-signing-enabled false "$scratch/aligned.apk"
   say "I: Aligned and signed (v1, v2, v3): $package"
 else
+  # Java opens no file whose name is not valid UTF-8, so jarsigner reads the
+  # package under a name of the scratch folder, as apksigner does.
+  ln -L -- "$package" "$scratch/unsigned.apk" 2>/dev/null ||
+    cp -- "$package" "$scratch/unsigned.apk"
   if [ -n "$tsa" ]; then set -- -tsa "$tsa"; else set --; fi
   jarsigner -keystore "$keystore" -storepass:env VELMORA_STOREPASS -keypass:env VELMORA_KEYPASS \
-    "$@" -signedjar "$scratch/signed.apk" "$package" "$alias"
+    "$@" -signedjar "$scratch/signed.apk" "$scratch/unsigned.apk" "$alias"
   zipalign -p -f 4 "$scratch/signed.apk" "$scratch/aligned.apk"
   say "I: Signed (v1) and aligned: $package"
 fi

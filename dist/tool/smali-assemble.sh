@@ -33,6 +33,7 @@ for argument do
 done
 [ $# -gt 0 ] || usage "no source given"
 
+refuse_folder_as_file "$dex"
 make_scratch_beside "$dex"
 
 # Debian's smali script puts JAVA_ARGS on java's command line: the user's own

@@ -9,12 +9,13 @@
 # The archive comes from anywhere, so it is checked before anything is written:
 # an encrypted one, one whose names would reach outside the folder (absolute,
 # "..", with "/" or "\" between the parts), one with symbolic links or with a
-# name twice, and one whose files would not fit into the free space of the
-# destination's file system are refused whole. Then every file is taken out on
-# its own, and never further than the size the archive records for it: a file
-# that would inflate past it, or whose CRC does not match, ends the run, and
-# nothing of it is left. The files are written here, not by unzip, so they and
-# their folders get the user's umask, never the modes the archive records.
+# name twice (in any spelling), and one whose files would not fit into the
+# free space of the destination's file system are refused whole. Then every
+# file is taken out on its own, and never further than the size the archive
+# records for it: a file that would inflate past it, or whose CRC does not
+# match, ends the run, and nothing of it is left. The files are written here,
+# not by unzip, so they and their folders get the user's umask, never the
+# modes the archive records.
 set -eu
 
 here=$(dirname -- "$0")
@@ -32,6 +33,11 @@ keep_from_options archive
 keep_from_options folder
 # The scratch folder goes beside the folder, not into it.
 while [ "${folder%/}" != "$folder" ] && [ -n "${folder%/}" ]; do folder=${folder%/}; done
+# The set goes into the folder that a link names: the final rename would
+# otherwise have to replace the link, and rmdir removes no link.
+if [ -L "$folder" ] && [ -d "$folder" ]; then
+  folder=$(CDPATH='' cd -P -- "$folder" && pwd) || fail "cannot enter the folder $2"
+fi
 
 [ -f "$archive" ] || fail "no such archive: $archive"
 refuse_destination_of_source "$folder" "$archive"
@@ -66,7 +72,10 @@ unsafe=$(printf '%s\n' "$members" |
        name ~ /^\// || name ~ /(^|\/)\.\.(\/|$)/ { print $2; exit }')
 [ -z "$unsafe" ] || fail "the archive names a file outside its folder ($unsafe); nothing taken apart: $archive"
 
-twice=$(printf '%s\n' "$members" | awk -F '\t' 'seen[$2]++ { print $2; exit }')
+# "./a", "a" and "a/" name one file of the disk, and so do "a//b" and "a/b".
+twice=$(printf '%s\n' "$members" |
+  awk -F '\t' '{ name = "/" $2 "/"; while (gsub(/\/\.?\//, "/", name)); }
+       seen[name]++ { print $2; exit }')
 [ -z "$twice" ] || fail "the archive holds $twice twice; nothing taken apart: $archive"
 
 printf '%s\n' "$members" | cut -f 2- | grep -qi '^\(splits/\)\{0,1\}[^/]*\.apk$' ||

@@ -82,7 +82,8 @@ TEST_F(DestinationsTest, are_written_under_names_as_long_as_the_file_system_allo
 }
 
 // Through velmora-run where the program cannot know what the script reads,
-// directly where the source itself is what would be replaced.
+// directly where the source itself is what would be replaced or the names are
+// relative.
 TEST_F(DestinationsTest, that_are_what_the_script_reads_are_refused_before_anything_is_written) {
   fs::create_directories(folder_ + "/a");
   fs::create_hard_link(set_ + "/config.fr.apk", folder_ + "/硬 链接.apk");
@@ -98,6 +99,12 @@ TEST_F(DestinationsTest, that_are_what_the_script_reads_are_refused_before_anyth
            {{run, "-o", set_ + "/merged.apk", "UserDefine13", set_},
             "lies inside the source folder " + set_},
            {{run, "-f", "-o", smali, "smali2dex", smali_}, "is the same file as"},
+           {{"sh", "-c", "cd \"$0\" && exec \"$@\"", folder_,
+             Program().Directory() + "/tool/smali-assemble.sh", "-o",
+             "-smali/org/velmora/demo/MainActivity.smali", "--", "-smali"},
+            "is the same file as ./-smali/org/velmora/demo/MainActivity.smali"},
+           {{run, "-f", "-o", folder_ + "/a", "smali2dex", smali_}, "/a is a folder"},
+           {{run, "-f", "-o", folder_ + "/a", "UserDefine13", set_}, "/a is a folder"},
            {{Program().Directory() + "/tool/merge-apks.sh", "--merger",
              Program().Directory() + "/velmora-merge", "--keystore", Program().Keystore(),
              "--alias", "androiddebugkey", "--", xapk_, folder_ + "/符号 链接.xapk"},

@@ -99,10 +99,10 @@ TEST_F(SplitAppsTest, takes_an_xapk_and_an_apks_apart_into_base_and_split_apks_b
 }
 
 // Packs what the folder `contents` holds, with Python's zipfile, and one member
-// more whose record lies as `forgery` says.
+// more whose name or record lies as `forgery` says.
 const char* const kForger = R"(import os, struct, sys, zipfile
 archive, contents, forgery = sys.argv[1:]
-names = {"absolute": "/abs-escape.txt", "backslash": "..\\escape.txt"}
+names = {"absolute": "/abs-escape.txt", "backslash": "..\\escape.txt", "dotted": "./manifest.json"}
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
     for name in sorted(os.listdir(contents)):
         z.write(os.path.join(contents, name), name)
@@ -156,11 +156,24 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedArchive{"name_outside", {"../清单.xml"}, false, "names a file outside"},
         RefusedArchive{"absolute_name", {}, false, "(/abs-escape.txt)", "absolute"},
         RefusedArchive{"backslash_name", {}, false, "(..\\escape.txt)", "backslash"},
+        RefusedArchive{"name_twice", {}, false, "holds ./manifest.json twice", "dotted"},
         RefusedArchive{
             "size_lie", {}, false, "Android/obb/main.obb inflates past the 620 bytes", "size"},
         RefusedArchive{"crc_mismatch", {}, false, "Android/obb/main.obb is damaged", "crc"},
         RefusedArchive{"more_than_the_free_space", {}, false, "files take 11258999068", "space"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(SplitAppsTest, takes_a_set_apart_into_the_empty_folder_that_a_link_names) {
+  fs::create_directories(folder_ + "/空 的");
+  fs::create_directory_symlink("空 的", folder_ + "/链 接");
+
+  const FinishedProgram run =
+      RunToEnd({Program().VelmoraRun(), "-f", "-o", folder_ + "/链 接", "UserDefine10", xapk_});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::is_regular_file(folder_ + "/空 的/base.apk"));
+  EXPECT_TRUE(fs::is_symlink(folder_ + "/链 接"));
+}
 
 TEST_F(SplitAppsTest, takes_files_out_with_the_users_umask_whatever_modes_the_archive_records) {
   fs::create_directories(work_ / "应用 集/Android/obb");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2e/shipped_program_test.h"
+#include "support/required_tools.h"
 
 namespace velmora::test {
 namespace {
@@ -75,6 +76,28 @@ TEST_F(VelmoraRunShippedTest, zip_align_refuses_a_destination_that_links_to_its_
     EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
     EXPECT_TRUE(Holds(run.err, "是同一个文件")) << run.err;
     EXPECT_EQ(fs::file_size(package), size) << link;
+  }
+}
+
+// Names made under another system's code page ("包" and "签" in GBK here) are
+// no UTF-8, and Java opens no file of such a name.
+TEST_F(VelmoraRunShippedTest, signs_packages_and_sets_whose_names_are_not_utf8) {
+  RequireTools({"aapt2"});
+  if (IsSkipped() || HasFailure()) return;
+  const std::string package = folder_ + "/\xb0\xfc.apk", signed_ = folder_ + "/\xc7\xa9.apk",
+                    set = folder_ + "/集";
+  ASSERT_NO_FATAL_FAILURE(CopyUnsignedPackageTo(package));
+  ASSERT_NO_FATAL_FAILURE(CopySplitSetTo(set));
+  fs::rename(set + "/config.fr.apk", set + "/\xb0\xfc.apk");
+
+  const FinishedProgram jdk = Run({"--signer", "1", "-o", signed_, "Signer", package});
+  const FinishedProgram sets = Run({"UserDefine11", set});
+
+  EXPECT_EQ(jdk.exitStatus, 0) << jdk.out << jdk.err;
+  EXPECT_EQ(sets.exitStatus, 0) << sets.out << sets.err;
+  for (const std::string& apk : {signed_, set + "/\xb0\xfc.apk"}) {
+    fs::copy_file(apk, folder_ + "/check.apk", fs::copy_options::overwrite_existing);
+    EXPECT_EQ(VerifySignature(folder_ + "/check.apk").exitStatus, 0) << apk;
   }
 }
 

@@ -97,6 +97,20 @@ TEST_F(ApktoolScriptTest, runs_the_jar_in_the_tool_folder_on_the_java_of_the_jav
   EXPECT_EQ(Run({"fail"}).exitStatus, 3) << "the status is the jar's";
 }
 
+// cd searches CDPATH, exported by some users' shells, for a relative folder.
+TEST_F(ApktoolScriptTest, finds_its_own_folder_when_started_by_a_relative_path_under_a_cdpath) {
+  ASSERT_NO_FATAL_FAILURE(PutStandInJar());
+  fs::create_directories(work_ / "别处/工具 目录");
+
+  const FinishedProgram run =
+      RunToEnd({"sh", "-c", "cd \"$0\" && exec \"$@\"", work_.path(), "工具 目录/apktool.sh",
+                "--java-home", work_ / "假 java", "d", "app.apk"},
+               {{"CDPATH", work_ / "别处"}});
+
+  EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+  EXPECT_EQ(RecordedArguments(java_).back(), "app.apk");
+}
+
 TEST_F(ApktoolScriptTest, without_a_jar_rebuilds_with_debians_apktool_through_aapt2) {
   const std::string folder = work_ / "不存在 的 app";
 

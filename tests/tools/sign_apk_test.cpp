@@ -181,6 +181,16 @@ INSTANTIATE_TEST_SUITE_P(Signers, SignApkSignerTest,
                                            SignerCase{"jarsigner", "jarsigner", false}),
                          [](const auto& info) { return info.param.name; });
 
+TEST_F(SignApkTest, jarsigner_signs_a_package_named_by_a_relative_symbolic_link) {
+  const std::string link = folder_ + "/链接.apk";
+  fs::create_symlink("演示 app_signed.apk", link);
+
+  const FinishedProgram signing = RunToEnd(SignCommand("jarsigner", ShippedSigningKey(), link));
+
+  EXPECT_EQ(signing.exitStatus, 0) << signing.out << signing.err;
+  EXPECT_EQ(Verify(link).exitStatus, 0);
+}
+
 TEST_F(SignApkTest, signing_again_with_the_other_signer_replaces_the_signature) {
   ASSERT_EQ(Sign("jarsigner").exitStatus, 0);
   ASSERT_EQ(Sign("apksigner").exitStatus, 0);

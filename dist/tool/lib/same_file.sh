@@ -9,7 +9,9 @@
 refuse_destination_of_source() {
   [ ! "$1" -ef "$2" ] || fail "the destination $1 is the source $2 itself; nothing was written"
   [ -d "$2" ] && [ -e "$1" ] || return 0
-  same=$(find -L "$2" -samefile "$1" -print -quit 2>/dev/null) || true
+  # find takes a starting point that begins with "-" for a test, and knows no "--".
+  case $2 in -*) start=./$2 ;; *) start=$2 ;; esac
+  same=$(find -L "$start" -samefile "$1" -print -quit 2>/dev/null) || true
   [ -z "$same" ] || fail "the destination $1 is the same file as $same, which is read; nothing was written"
 }
 

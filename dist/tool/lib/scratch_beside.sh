@@ -21,11 +21,17 @@ make_scratch_beside() {
   make_scratch -p "$(dirname -- "$1")" .velmora.XXXXXX
 }
 
+# Ends the script when the file to be produced, $1, is a folder: mv would put
+# the result into it, over whatever file of the folder has the scratch name.
+refuse_folder_as_file() {
+  [ ! -d "$1" ] || fail "the destination $1 is a folder; name a file to write; nothing was written"
+}
+
 # Moves $1 over $2. An existing $2 keeps its permissions; a new one gets the
 # permissions any new file gets.
 replace_from_scratch() {
   if [ -e "$2" ]; then
     chmod --reference="$2" -- "$1"
   fi
-  mv -f -- "$1" "$2"
+  mv -f -T -- "$1" "$2"
 }
