@@ -101,6 +101,28 @@ TEST_F(VelmoraInfoTest, json_gives_exactly_the_keys_and_an_array_for_several_pat
   EXPECT_EQ(KeysAt(two.out, 2).size(), 30u);
 }
 
+TEST_F(VelmoraInfoTest, json_is_valid_utf8_for_names_with_quotes_controls_and_stray_bytes) {
+  RequireTools({"python3"});
+  // A quote, a backslash, a control character, a byte that starts no UTF-8
+  // sequence and an encoded surrogate, in the file's name.
+  const std::string apk = work_ / "q\"\\\x01\xff\xed\xa0\x80 应用.apk";
+  fs::copy_file(apk_, apk);
+  const std::string json = work_ / "report.json";
+
+  const FinishedProgram run = Info({"--json", apk});
+  work_.Write("report.json", run.out);
+  const FinishedProgram parsed =
+      RunToEnd({"python3", "-c",
+                "import json, sys; print(json.loads(open(sys.argv[1], 'rb').read().decode('utf-8'))"
+                "['file'].encode('unicode_escape').decode())",
+                json});
+
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(parsed.exitStatus, 0) << parsed.err;
+  const std::string folder = work_ / "";
+  EXPECT_EQ(parsed.out, folder + "q\"\\\\\\x01\\ufffd\\ufffd\\ufffd\\ufffd \\u5e94\\u7528.apk\n");
+}
+
 TEST_F(VelmoraInfoTest, a_split_set_gives_its_package_and_its_apks_base_first) {
   TempDir appDir;
   const SplitApp app(appDir);
