@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -30,6 +31,12 @@ std::vector<std::string> KeysAt(const std::string& json, int depth) {
     if (std::regex_search(line, match, key)) keys.push_back(match[1]);
   }
   return keys;
+}
+
+// A named pipe that nothing writes to.
+std::string Fifo(const std::string& path) {
+  ::mkfifo(path.c_str(), 0600);
+  return path;
 }
 
 class VelmoraInfoTest : public ::testing::Test {
@@ -186,6 +193,7 @@ TEST_F(VelmoraInfoTest, bad_input_names_the_file_and_still_reports_the_others) {
                    {{"AndroidManifest.xml", manifest}, {"resources.arsc", "\x02\x00\x0c\x00junk"}}),
        "bad-table.apk：resources.arsc"},
       {work_ / "missing.apk", "找不到 " + work_ / "missing.apk"},
+      {Fifo(work_ / "pipe.apk"), "pipe.apk 不是可读的 ZIP 文件（不是普通文件）"},
       {fs::path(work_.Write("empty/readme.txt", "x")).parent_path().string(), "中没有 APK 文件"},
   };
   for (const BadInput& input : inputs) {
