@@ -4,7 +4,6 @@
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <array>
@@ -249,18 +248,13 @@ std::optional<std::string> CheckEntry(const ZipReader& apk, const ZipEntry& entr
     contexts.emplace_back(EVP_MD_CTX_new());
     EVP_DigestInit_ex(contexts.back().get(), digest.algorithm->md(), nullptr);
   }
-  if (entry.encrypted) return entry.name + " 已加密";
-  zip_file_t* file = zip_fopen_index(apk.Handle(), entry.index, 0);
-  if (file == nullptr) return entry.name + " 无法读取";
-  char buffer[1 << 16];
-  zip_int64_t count = 0;
-  while ((count = zip_fread(file, buffer, sizeof buffer)) > 0) {
-    for (auto& context : contexts) {
-      EVP_DigestUpdate(context.get(), buffer, static_cast<std::size_t>(count));
-    }
-  }
-  zip_fclose(file);
-  if (count < 0) return entry.name + " 已损坏";
+  // Read as every entry is, never past its recorded size: an entry that
+  // inflates far beyond it would otherwise be hashed to its end.
+  Parsed<std::monostate> read = apk.Stream(entry, [&](std::string_view piece) {
+    for (auto& context : contexts) EVP_DigestUpdate(context.get(), piece.data(), piece.size());
+    return std::optional<FormatError>();
+  });
+  if (auto* failure = std::get_if<FormatError>(&read)) return failure->message;
   bool covered = false;
   for (std::size_t i = 0; i < digests.size(); ++i) {
     unsigned char digest[EVP_MAX_MD_SIZE];

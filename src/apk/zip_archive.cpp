@@ -1,6 +1,7 @@
 #include "apk/zip_archive.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -51,8 +52,15 @@ bool IsLibzipReadingOf(std::string_view name, std::string_view raw) {
 }  // namespace
 
 Parsed<ZipReader> ZipReader::OpenFile(const std::string& path, std::string displayName) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe waits for a writer that may
+  // never come; only a regular file can be an archive.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Unreadable(displayName, std::strerror(errno));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return Unreadable(displayName, "不是普通文件");
+  }
   return OpenDescriptor(fd, std::move(displayName));
 }
 

@@ -33,6 +33,7 @@ using ByteSink = std::function<std::optional<FormatError>(std::string_view piece
 // no name). Every failure names the archive by its display name.
 class ZipReader {
  public:
+  // Fails on anything but a regular file (a pipe, a device), without waiting.
   static Parsed<ZipReader> OpenFile(const std::string& path, std::string displayName);
   // Takes `fd` over (it is closed with the reader, or at once on a failure).
   static Parsed<ZipReader> OpenDescriptor(int fd, std::string displayName);

@@ -23,9 +23,8 @@ std::optional<std::int64_t> NumberIn(std::string_view text) {
   return number;
 }
 
-// A manifest value with its resource looked up, as a number where it reads
-// as one.
-ShownValue Shown(const apk::ManifestValue& value, const apk::ResourceLookup* resources) {
+// A manifest value with its resource looked up, as it is stored.
+ShownValue Resolved(const apk::ManifestValue& value, const apk::ResourceLookup* resources) {
   ShownValue shown;
   if (value.reference != 0 && resources != nullptr) {
     if (std::optional<apk::ResourceValue> resolved = resources->Resolve(value.reference)) {
@@ -36,6 +35,13 @@ ShownValue Shown(const apk::ManifestValue& value, const apk::ResourceLookup* res
     shown.number = value.number;
     shown.text = value.text;
   }
+  return shown;
+}
+
+// A manifest value with its resource looked up, as a number where it reads
+// as one.
+ShownValue Shown(const apk::ManifestValue& value, const apk::ResourceLookup* resources) {
+  ShownValue shown = Resolved(value, resources);
   if (shown.text) {
     if (std::optional<std::int64_t> number = NumberIn(*shown.text)) {
       shown.number = number;
@@ -45,9 +51,13 @@ ShownValue Shown(const apk::ManifestValue& value, const apk::ResourceLookup* res
   return shown;
 }
 
-std::optional<std::string> AsText(const ShownValue& value) {
-  if (value.text) return value.text;
-  if (value.number) return std::to_string(*value.number);
+// A manifest value that is text, whatever it reads as: a versionName "007"
+// keeps its zeros.
+std::optional<std::string> TextOf(const apk::ManifestValue& value,
+                                  const apk::ResourceLookup* resources) {
+  const ShownValue shown = Resolved(value, resources);
+  if (shown.text) return shown.text;
+  if (shown.number) return std::to_string(*shown.number);
   return std::nullopt;
 }
 
@@ -119,8 +129,8 @@ apk::Parsed<ApkReport> ReportApk(const apk::ZipReader& apk, const std::string& f
   report.file = file;
   report.package = facts.package;
   report.versionCode = Shown(facts.versionCode, lookup).number;
-  report.versionName = AsText(Shown(facts.versionName, lookup));
-  report.label = AsText(Shown(facts.label, lookup));
+  report.versionName = TextOf(facts.versionName, lookup);
+  report.label = TextOf(facts.label, lookup);
   report.minSdk = Shown(facts.minSdk, lookup);
   report.targetSdk = Shown(facts.targetSdk, lookup);
   report.compileSdk = Shown(facts.compileSdk, lookup);

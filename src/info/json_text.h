@@ -34,7 +34,7 @@ class Json {
   static Json Strings(const std::vector<std::string>& values);
 
   // The value as text, indented by two blanks a level. Text is escaped as
-  // JSON requires; bytes that are not UTF-8 are kept as they are.
+  // JSON requires; each byte that is not part of valid UTF-8 becomes U+FFFD.
   std::string Print(int indent = 0) const;
 
  private:

@@ -17,7 +17,8 @@ std::string InfoTestApp::Build(const std::string& name, const AppShape& shape) {
       dir_.Write(name + "/AndroidManifest.xml",
                  std::string(R"(<manifest xmlns:android="http://schemas.android.com/apk/res/android"
     package=")") + kPackage +
-                     R"(" android:versionCode="41" android:versionName="@string/version">
+                     R"(" android:versionCode="41" android:versionName=")" + shape.versionName +
+                     R"(">
   <uses-sdk android:minSdkVersion=")" +
                      std::to_string(shape.minSdk) + "\" android:targetSdkVersion=\"" +
                      std::to_string(shape.targetSdk) + R"("/>

@@ -15,6 +15,7 @@ struct AppShape {
   int minSdk = 19;
   int targetSdk = 29;
   bool launcherAlias = false;  // the launcher is an activity-alias, not the activity
+  std::string versionName = "@string/version";
 };
 
 // Builds small apps with Debian's aapt2 (a label and a version name from

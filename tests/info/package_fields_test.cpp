@@ -71,7 +71,8 @@ TEST(PackageFieldsTest, of_apps_aapt2_built_are_those_aapt2_dumps_and_an_alias_l
   TempDir dir;
   InfoTestApp app(dir);
   const std::string apk = app.Build("app", {21, 33, false});
-  const std::string aliased = app.Build("alias", {21, 33, true});
+  // A version name that reads as a number keeps its leading zeros.
+  const std::string aliased = app.Build("alias", {21, 33, true, "007"});
   ASSERT_EQ(app.Error(), "");
 
   const info::ApkReport report = ReportOf(apk);
@@ -90,6 +91,7 @@ TEST(PackageFieldsTest, of_apps_aapt2_built_are_those_aapt2_dumps_and_an_alias_l
   // aapt2 names no launchable activity when an alias is the launcher.
   ExpectFieldsOfAapt2(aliased, aliasReport);
   EXPECT_EQ(aliasReport.launchActivity, "org.velmora.infodemo.Launcher");
+  EXPECT_EQ(aliasReport.versionName, "007");
 }
 
 class RealPackageFieldsTest : public ::testing::TestWithParam<const char*> {};

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "info/info_test_app.h"
+#include "support/forged_zip.h"
 #include "support/required_tools.h"
 #include "support/split_app.h"
 
@@ -160,6 +161,32 @@ INSTANTIATE_TEST_SUITE_P(
         Row("apksigner_then_signing_block_stripped", {19, 29}, kRsa, Signer::kApksigner, {},
             Change::kSigningBlockStripped)),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JarSignatureEntries, one_that_inflates_past_its_recorded_size_is_refused_at_the_first_byte) {
+  RequireTools({"aapt2", "jarsigner", "keytool"});
+  if (IsSkipped()) return;
+  TempDir dir;
+  InfoTestApp app(dir);
+  const std::string apk = app.Build("bomb", {21, 29});
+  SplitApp::AddToArchive(apk, {{"assets/bomb.bin", std::string(10, '\0')}}, 8);
+  app.SignWithJarsigner(apk, app.Keystore("bomb", "RSA", 2048));
+  ASSERT_EQ(app.Error(), "");
+  // The signed entry's data replaced by 64 MB of zeros, its headers still
+  // recording 10 bytes.
+  std::vector<ForgedEntry> entries = ForgedZip::EntriesOf(apk);
+  for (ForgedEntry& entry : entries) {
+    if (entry.name == "assets/bomb.bin")
+      entry = {.name = entry.name, .zeros = 64 << 20, .recordedSize = 10};
+  }
+  ForgedZip::Write(apk, entries);
+
+  const info::ApkReport report = ReportOf(apk);
+
+  EXPECT_FALSE(report.signature.verified);
+  EXPECT_NE(report.signature.problem.find("assets/bomb.bin 已损坏：解压后比记录的 10 字节更长"),
+            std::string::npos)
+      << report.signature.problem;
+}
 
 }  // namespace
 }  // namespace velmora::test

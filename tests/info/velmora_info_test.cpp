@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -30,6 +31,12 @@ std::vector<std::string> KeysAt(const std::string& json, int depth) {
     if (std::regex_search(line, match, key)) keys.push_back(match[1]);
   }
   return keys;
+}
+
+// A named pipe that nothing writes to.
+std::string Fifo(const std::string& path) {
+  ::mkfifo(path.c_str(), 0600);
+  return path;
 }
 
 class VelmoraInfoTest : public ::testing::Test {
@@ -101,6 +108,28 @@ TEST_F(VelmoraInfoTest, json_gives_exactly_the_keys_and_an_array_for_several_pat
   EXPECT_EQ(KeysAt(two.out, 2).size(), 30u);
 }
 
+TEST_F(VelmoraInfoTest, json_is_valid_utf8_for_names_with_quotes_controls_and_stray_bytes) {
+  RequireTools({"python3"});
+  // A quote, a backslash, a control character, a byte that starts no UTF-8
+  // sequence and an encoded surrogate, in the file's name.
+  const std::string apk = work_ / "q\"\\\x01\xff\xed\xa0\x80 应用.apk";
+  fs::copy_file(apk_, apk);
+  const std::string json = work_ / "report.json";
+
+  const FinishedProgram run = Info({"--json", apk});
+  work_.Write("report.json", run.out);
+  const FinishedProgram parsed =
+      RunToEnd({"python3", "-c",
+                "import json, sys; print(json.loads(open(sys.argv[1], 'rb').read().decode('utf-8'))"
+                "['file'].encode('unicode_escape').decode())",
+                json});
+
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(parsed.exitStatus, 0) << parsed.err;
+  const std::string folder = work_ / "";
+  EXPECT_EQ(parsed.out, folder + "q\"\\\\\\x01\\ufffd\\ufffd\\ufffd\\ufffd \\u5e94\\u7528.apk\n");
+}
+
 TEST_F(VelmoraInfoTest, a_split_set_gives_its_package_and_its_apks_base_first) {
   TempDir appDir;
   const SplitApp app(appDir);
@@ -164,6 +193,7 @@ TEST_F(VelmoraInfoTest, bad_input_names_the_file_and_still_reports_the_others) {
                    {{"AndroidManifest.xml", manifest}, {"resources.arsc", "\x02\x00\x0c\x00junk"}}),
        "bad-table.apk：resources.arsc"},
       {work_ / "missing.apk", "找不到 " + work_ / "missing.apk"},
+      {Fifo(work_ / "pipe.apk"), "pipe.apk 不是可读的 ZIP 文件（不是普通文件）"},
       {fs::path(work_.Write("empty/readme.txt", "x")).parent_path().string(), "中没有 APK 文件"},
   };
   for (const BadInput& input : inputs) {
