@@ -93,10 +93,9 @@ bool IsCommandSection(std::string_view name) {
          !EqualsIgnoringAsciiCase(name, "KeystoreFile");
 }
 
-// One reading of the file serves the whole list, so listing stays linear in
-// the number of sections.
-int ListSections(const Settings& settings) {
-  const SettingsReading reading = settings.ReadAll();
+// One reading serves the whole list, so listing stays linear in the number
+// of sections.
+int ListSections(const SettingsReading& reading) {
   for (const std::string& name : reading.SectionNames()) {
     if (!IsCommandSection(name)) continue;
     std::string line = name;
@@ -113,18 +112,16 @@ int ListSections(const Settings& settings) {
 
 // A section name given on the command line that the settings file lacks is a
 // mistake of the caller, not a tool that could not start.
-bool HasSection(const Settings& settings, std::string_view section) {
-  const SettingsReading reading = settings.ReadAll();
+bool HasSection(const SettingsReading& reading, std::string_view section) {
   const std::vector<std::string>& names = reading.SectionNames();
   return std::any_of(names.begin(), names.end(), [section](const std::string& name) {
     return EqualsIgnoringAsciiCase(name, section);
   });
 }
 
-std::optional<int> SignerTypeOf(const CommandLineOptions& options, const Settings& settings,
+std::optional<int> SignerTypeOf(const CommandLineOptions& options, const SettingsReading& reading,
                                 std::string& error) {
   if (options.signerType) return options.signerType;
-  const SettingsReading reading = settings.ReadAll();
   if (reading.IsCut("General", "SignerType")) {
     error = CutSettingMessage("General", "SignerType");
     return std::nullopt;
@@ -153,17 +150,17 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
   if (!settings.SettingsFileExists()) {
     return Refuse("配置文件" + settings.IniPath() + "不存在，请检查");
   }
-  if (settings.SettingsFileTooLarge()) {
-    return Refuse(SettingsFileTooLargeMessage(settings.IniPath()));
-  }
-  if (options.mode == CommandLineOptions::Mode::kList) return ListSections(settings);
+  // One reading serves the listing, the signer type and the section check.
+  const SettingsReading reading = settings.ReadAll();
+  if (reading.TooLarge()) return Refuse(SettingsFileTooLargeMessage(settings.IniPath()));
+  if (options.mode == CommandLineOptions::Mode::kList) return ListSections(reading);
 
   std::string error;
-  std::optional<int> signerType = SignerTypeOf(options, settings, error);
+  std::optional<int> signerType = SignerTypeOf(options, reading, error);
   if (!signerType) return Refuse(error);
   if (options.mode == CommandLineOptions::Mode::kRunSection) {
     std::string section = SectionToRun(options.section, *signerType);
-    if (!HasSection(settings, section)) return Refuse("velmora-run: no such section: " + section);
+    if (!HasSection(reading, section)) return Refuse("velmora-run: no such section: " + section);
   }
   // A closed output pipe is then a failed write, which stops the tool, not
   // the end of velmora-run with the tool left running.

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <stdexcept>
 #include <vector>
 
@@ -75,12 +74,6 @@ std::string Settings::DirectoryOfRunningExecutable() {
 bool Settings::SettingsFileExists() const {
   struct stat info;
   return ::stat(iniPath_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool Settings::SettingsFileTooLarge() const {
-  struct stat info;
-  return ::stat(iniPath_.c_str(), &info) == 0 &&
-         static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes;
 }
 
 std::string Settings::ReadSetting(std::string_view section, std::string_view key,

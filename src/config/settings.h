@@ -40,6 +40,9 @@ class SettingsReading {
                           std::string_view defaultValue) const;
   // Whether ReadSetting cuts the value: it is longer than kMaxValueBytes.
   bool IsCut(std::string_view section, std::string_view key) const;
+  // Whether the file is larger than kMaxSettingsFileBytes, and so was not
+  // read: every value reads as missing.
+  bool TooLarge() const { return file_.state == FileState::kTooLarge; }
   // The names of the sections (IniText::SectionNames).
   const std::vector<std::string>& SectionNames() const { return text_.SectionNames(); }
 
@@ -80,11 +83,9 @@ class Settings {
   // Whether a regular file (not a directory) exists at IniPath(). Anything but
   // a regular file there (a folder, a FIFO, a device) reads as no file at all.
   bool SettingsFileExists() const;
-  // Whether the settings file is larger than kMaxSettingsFileBytes. Such a
-  // file is never read: every read gives its default, and writes fail.
-  bool SettingsFileTooLarge() const;
-
-  // The file read once, for many values at one moment.
+  // The file read once, for many values at one moment. A file larger than
+  // kMaxSettingsFileBytes is never read: every read gives its default, and
+  // writes fail.
   SettingsReading ReadAll() const { return SettingsReading(iniPath_); }
 
   // The value of `key` in `section`, or `defaultValue` when the file, the

@@ -52,11 +52,12 @@ class SectionRun {
     if (request_.ClearOutput) window_.ClearOutput();
     section_ = SectionToRun(section_, window_.SignerTypeIndex());
 
-    if (settings_.SettingsFileTooLarge()) {
+    const SettingsReading reading = settings_.ReadAll();
+    if (reading.TooLarge()) {
       window_.AppendLine(SettingsFileTooLargeMessage(settings_.IniPath()));
       return Stopped(RunEnding::kSettingsTooLarge);
     }
-    if (!CheckValuesFit()) return Stopped(RunEnding::kValueCut);
+    if (!CheckValuesFit(reading)) return Stopped(RunEnding::kValueCut);
     if (!CheckSource()) return Stopped(RunEnding::kSourceMissing);
     if (!ChooseDestination()) return Stopped(RunEnding::kCancelled);
     if (!CheckDestinationIsNotSource()) return Stopped(RunEnding::kDestinationIsSource);
@@ -85,8 +86,7 @@ class SectionRun {
 
   // A value read cut would be another path, password or word than the one
   // written; every such value the run would use is named, and nothing runs.
-  bool CheckValuesFit() {
-    const SettingsReading reading = settings_.ReadAll();
+  bool CheckValuesFit(const SettingsReading& reading) {
     bool fit = true;
     auto check = [this, &reading, &fit](std::string_view section, std::string_view key) {
       if (!reading.IsCut(section, key)) return;

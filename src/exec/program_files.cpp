@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 #include "config/unique_fd.h"
@@ -47,10 +48,8 @@ bool IsExistingDirectory(const std::string& path) {
 }
 
 bool NameTheSameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  std::error_code missing;
+  return std::filesystem::equivalent(a, b, missing);
 }
 
 bool IsExecutableFile(const std::string& path) {

@@ -273,13 +273,13 @@ void TFormMain::FormShow() {
     AppendLine("配置文件Velmora.ini不存在，请检查");
     return;
   }
-  if (settings_.SettingsFileTooLarge()) {
+  const SettingsReading reading = settings_.ReadAll();
+  if (reading.TooLarge()) {
     AppendLine(SettingsFileTooLargeMessage(settings_.IniPath()));
     return;
   }
   openInitialDirectory_ = QString::fromStdString(settings_.ResolveCurrentDir());
   saveInitialDirectory_ = openInitialDirectory_;
-  const SettingsReading reading = settings_.ReadAll();
   LoadUserDefinedButtons(reading);
   // A cut number would be another signer type than the one stored: the
   // window keeps the one it shows and writes nothing back.

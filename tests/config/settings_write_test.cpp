@@ -167,7 +167,7 @@ TEST(WriteSetting, RefusesAFileTooLargeToReadAndLeavesItWhole) {
   std::filesystem::resize_file(ini, kMaxSettingsFileBytes + 1);
   Settings settings(dir.path());
 
-  EXPECT_TRUE(settings.SettingsFileTooLarge());
+  EXPECT_TRUE(settings.ReadAll().TooLarge());
   EXPECT_EQ(settings.ReadSetting("General", "SignerType", "0"), "0");
   EXPECT_THROW(settings.WriteSetting("General", "SignerType", "2"), SettingsWriteError);
   EXPECT_EQ(std::filesystem::file_size(ini), kMaxSettingsFileBytes + 1);
